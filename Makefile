@@ -1,0 +1,55 @@
+# Front door: make run, make test, make bench, make fuzz.
+SHELL := /bin/bash
+JOBS ?= 2
+PRESET ?= release
+BUILD := build/$(PRESET)
+WERROR := $(if $(filter true,$(CI)),ON,OFF)
+
+DEB_PACKAGES := cmake make g++ clang pkg-config qt6-base-dev qt6-svg-dev libgl-dev \
+	libasio-dev libsqlite3-dev libcli11-dev nlohmann-json3-dev libgtest-dev libgmock-dev \
+	libbenchmark-dev libclang-rt-14-dev xvfb xauth fonts-dejavu-core
+
+.PHONY: all deps configure build test test-asan bench fuzz run gui clean format
+
+all: build
+
+deps:
+	@missing=$$(for p in $(DEB_PACKAGES); do \
+	    dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'install ok installed' || echo $$p; done); \
+	if [ -n "$$missing" ]; then \
+	    echo "Installing:" $$missing; \
+	    SUDO=$$( [ "$$(id -u)" = 0 ] || echo sudo ); \
+	    $$SUDO apt-get update && DEBIAN_FRONTEND=noninteractive $$SUDO apt-get install -y --no-install-recommends $$missing; \
+	fi
+
+configure: deps
+	cmake --preset $(PRESET) -DAKTARIM_WERROR=$(WERROR) >/dev/null
+
+build: configure
+	cmake --build $(BUILD) -j$(JOBS)
+
+test: build
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$(JOBS) --timeout 300
+
+test-asan:
+	$(MAKE) test PRESET=asan
+
+bench: build
+	QT_QPA_PLATFORM=offscreen scripts/bench.sh $(BUILD)
+
+fuzz: deps
+	cmake --preset fuzz >/dev/null
+	cmake --build build/fuzz -j$(JOBS)
+	scripts/fuzz.sh build/fuzz $(or $(FUZZ_SECONDS),60)
+
+run: build
+	scripts/demo.sh run $(BUILD)
+
+gui: build
+	scripts/demo.sh gui $(BUILD)
+
+format:
+	find src tests bench fuzz -name '*.cpp' -o -name '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf build

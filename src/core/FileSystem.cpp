@@ -1,0 +1,159 @@
+#include "core/FileSystem.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "core/Errors.h"
+
+namespace aktarim {
+namespace {
+
+[[noreturn]] void ThrowIo(int errorNumber) { throw AppError(ErrorKind::Io, IoErrorText(errorNumber)); }
+
+class PosixFile final : public WritableFile {
+public:
+    explicit PosixFile(int fd) : fd_(fd) {}
+    ~PosixFile() override {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    void Write(std::string_view bytes) override {
+        while (!bytes.empty()) {
+            const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                ThrowIo(errno);
+            }
+            bytes.remove_prefix(static_cast<size_t>(n));
+        }
+    }
+    void Sync() override {
+        if (::fsync(fd_) != 0) ThrowIo(errno);
+    }
+    uint64_t Size() override {
+        struct stat st {};
+        if (::fstat(fd_, &st) != 0) ThrowIo(errno);
+        return static_cast<uint64_t>(st.st_size);
+    }
+    void Truncate(uint64_t length) override {
+        if (::ftruncate(fd_, static_cast<off_t>(length)) != 0) ThrowIo(errno);
+    }
+    void Close() override {
+        const int fd = fd_;
+        fd_ = -1;
+        if (fd >= 0 && ::close(fd) != 0) ThrowIo(errno);
+    }
+
+private:
+    int fd_;
+};
+
+class PosixFileSystem final : public FileSystem {
+public:
+    std::optional<std::string> ReadFile(const std::string& path) override {
+        std::ifstream in(path, std::ios::binary);
+        if (!in) return std::nullopt;
+        std::ostringstream content;
+        content << in.rdbuf();
+        if (in.bad()) return std::nullopt;
+        return std::move(content).str();
+    }
+    std::unique_ptr<WritableFile> OpenAppend(const std::string& path) override {
+        return Open(path, O_WRONLY | O_APPEND | O_CREAT);
+    }
+    std::unique_ptr<WritableFile> Create(const std::string& path) override {
+        return Open(path, O_WRONLY | O_TRUNC | O_CREAT);
+    }
+    void Rename(const std::string& from, const std::string& to) override {
+        if (::rename(from.c_str(), to.c_str()) != 0) ThrowIo(errno);
+    }
+    void Remove(const std::string& path) override {
+        if (::unlink(path.c_str()) != 0 && errno != ENOENT) ThrowIo(errno);
+    }
+    void CreateDirectories(const std::string& path) override {
+        std::error_code ec;
+        std::filesystem::create_directories(path, ec);
+        if (ec) ThrowIo(ec.value());
+    }
+    void SyncDirectory(const std::string& path) override {
+        const int fd = ::open(path.empty() ? "." : path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) ThrowIo(errno);
+        const int rc = ::fsync(fd);
+        const int err = errno;
+        ::close(fd);
+        if (rc != 0 && err != EINVAL) ThrowIo(err);
+    }
+    bool Exists(const std::string& path) override { return ::access(path.c_str(), F_OK) == 0; }
+
+private:
+    static std::unique_ptr<WritableFile> Open(const std::string& path, int flags) {
+        const int fd = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
+        if (fd < 0) ThrowIo(errno);
+        return std::make_unique<PosixFile>(fd);
+    }
+};
+
+}  // namespace
+
+FileSystem& RealFileSystem() {
+    static PosixFileSystem fs;
+    return fs;
+}
+
+std::string IoErrorText(int errorNumber) {
+    switch (errorNumber) {
+        case ENOENT: return "File not found";
+        case ENOTDIR: return "Path not found";
+        case EACCES:
+        case EPERM:
+        case EROFS: return "File access denied";
+        case ENOSPC:
+        case EDQUOT: return "Disk full";
+        case EMFILE:
+        case ENFILE: return "Too many open files";
+        default: return "I/O error " + std::to_string(errorNumber);
+    }
+}
+
+std::string DirectoryOf(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string JoinPath(const std::string& folder, const std::string& name) {
+    if (folder.empty()) return name;
+    return folder.back() == '/' ? folder + name : folder + "/" + name;
+}
+
+void WriteFileAtomically(FileSystem& fs, const std::string& path, std::string_view content) {
+    static std::atomic<unsigned> counter{0};
+    const std::string temp = path + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+    try {
+        auto file = fs.Create(temp);
+        file->Write(content);
+        file->Sync();
+        file->Close();
+        fs.Rename(temp, path);
+    } catch (...) {
+        try {
+            fs.Remove(temp);
+        } catch (...) {
+        }
+        throw;
+    }
+    // The new content is in place; a folder that cannot be synced only
+    // weakens durability across a power cut, so it does not undo the write.
+    try {
+        fs.SyncDirectory(DirectoryOf(path));
+    } catch (const AppError&) {
+    }
+}
+
+}  // namespace aktarim

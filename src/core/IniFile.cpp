@@ -1,0 +1,212 @@
+#include "core/IniFile.h"
+
+#include "core/Errors.h"
+#include "core/Text.h"
+
+namespace aktarim {
+namespace {
+
+std::string SanitizeValue(std::string_view value) {
+    std::string out(value);
+    for (char& c : out)
+        if (c == '\r' || c == '\n') c = ' ';
+    return out;
+}
+
+}  // namespace
+
+std::string AsciiLower(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return out;
+}
+
+IniFile::IniFile(std::string path, FileSystem& fs) : path_(std::move(path)), fs_(fs) { Reload(); }
+
+void IniFile::Reload() {
+    sections_.clear();
+    sectionIndex_.clear();
+    dirty_ = false;
+    const auto bytes = fs_.ReadFile(path_);
+    Parse(bytes ? Cp1254ToUtf8(*bytes) : std::string());
+}
+
+void IniFile::Parse(std::string_view text) {
+    sections_.emplace_back();  // lines before the first section header
+    Section* current = &sections_.back();
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t end = text.find('\n', pos);
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view line = text.substr(pos, end - pos);
+        pos = end + 1;
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+
+        const std::string_view trimmed = TrimBlanks(line);
+        if (!trimmed.empty() && trimmed.front() == '[') {
+            const size_t close = trimmed.find(']');
+            if (close != std::string_view::npos) {
+                Section section;
+                section.name = std::string(TrimBlanks(trimmed.substr(1, close - 1)));
+                section.headerRaw = std::string(line);
+                section.hasHeader = true;
+                sections_.push_back(std::move(section));
+                auto it = std::prev(sections_.end());
+                sectionIndex_.emplace(AsciiLower(it->name), it);  // the first of duplicates wins
+                current = &*it;
+                continue;
+            }
+        }
+        Entry entry;
+        entry.raw = std::string(line);
+        const size_t eq = line.find('=');
+        if (eq != std::string_view::npos && !TrimBlanks(line.substr(0, eq)).empty()) {
+            entry.isKey = true;
+            entry.key = std::string(TrimBlanks(line.substr(0, eq)));
+            entry.lowerKey = AsciiLower(entry.key);
+            entry.value = std::string(TrimBlanks(line.substr(eq + 1)));
+            current->keyIndex.emplace(entry.lowerKey, current->entries.size());
+            ++current->keyCount;
+        }
+        current->entries.push_back(std::move(entry));
+    }
+}
+
+const IniFile::Section* IniFile::Find(std::string_view section) const {
+    const auto it = sectionIndex_.find(AsciiLower(section));
+    return it == sectionIndex_.end() ? nullptr : &*it->second;
+}
+
+std::string IniFile::ReadString(std::string_view section, std::string_view key,
+                                std::string_view defaultValue) const {
+    const Section* s = Find(section);
+    if (s == nullptr) return std::string(defaultValue);
+    const auto it = s->keyIndex.find(AsciiLower(key));
+    if (it == s->keyIndex.end()) return std::string(defaultValue);
+    return s->entries[it->second].value;
+}
+
+bool IniFile::SectionExists(std::string_view section) const {
+    const Section* s = Find(section);
+    return s != nullptr && s->keyCount > 0;
+}
+
+std::vector<std::string> IniFile::SectionNames() const {
+    std::vector<std::string> names;
+    for (const auto& s : sections_)
+        if (s.hasHeader && s.keyCount > 0) names.push_back(s.name);
+    return names;
+}
+
+void IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
+    Section* s = const_cast<Section*>(Find(section));
+    if (s == nullptr) {
+        Section fresh;
+        fresh.name = std::string(section);
+        fresh.headerRaw = "[" + fresh.name + "]";
+        fresh.hasHeader = true;
+        sections_.push_back(std::move(fresh));
+        auto it = std::prev(sections_.end());
+        sectionIndex_.emplace(AsciiLower(it->name), it);
+        s = &*it;
+    }
+    const std::string lowerKey = AsciiLower(key);
+    std::string clean = SanitizeValue(value);
+    const auto it = s->keyIndex.find(lowerKey);
+    if (it != s->keyIndex.end()) {
+        Entry& e = s->entries[it->second];
+        e.value = std::move(clean);
+        e.modified = true;
+    } else {
+        // After the last key of the section, so trailing blank lines and
+        // comments stay where they were.
+        size_t insertAt = 0;
+        for (size_t i = 0; i < s->entries.size(); ++i)
+            if (s->entries[i].isKey) insertAt = i + 1;
+        Entry e;
+        e.isKey = true;
+        e.key = SanitizeValue(key);
+        e.lowerKey = lowerKey;
+        e.value = std::move(clean);
+        e.modified = true;
+        s->entries.insert(s->entries.begin() + static_cast<std::ptrdiff_t>(insertAt), std::move(e));
+        s->keyIndex.clear();
+        for (size_t i = 0; i < s->entries.size(); ++i)
+            if (s->entries[i].isKey) s->keyIndex.emplace(s->entries[i].lowerKey, i);
+        ++s->keyCount;
+    }
+    Changed();
+}
+
+void IniFile::EraseSection(std::string_view section) {
+    const std::string lower = AsciiLower(section);
+    if (sectionIndex_.erase(lower) == 0) return;
+    for (auto it = sections_.begin(); it != sections_.end();) {
+        if (it->hasHeader && AsciiLower(it->name) == lower)
+            it = sections_.erase(it);
+        else
+            ++it;
+    }
+    Changed();
+}
+
+std::string IniFile::Serialize() const {
+    std::string out;
+    for (const auto& s : sections_) {
+        if (s.hasHeader) {
+            out += s.headerRaw;
+            out += "\r\n";
+        }
+        for (const auto& e : s.entries) {
+            if (e.modified) {
+                out += e.key;
+                out += '=';
+                out += e.value;
+            } else {
+                out += e.raw;
+            }
+            out += "\r\n";
+        }
+    }
+    return Utf8ToCp1254(out);
+}
+
+void IniFile::Changed() {
+    dirty_ = true;
+    if (groupDepth_ == 0) Flush();
+}
+
+void IniFile::Flush() {
+    if (!dirty_) return;
+    try {
+        WriteFileAtomically(fs_, path_, Serialize());
+        dirty_ = false;
+    } catch (const AppError&) {
+        Reload();  // the disk still holds the old content; so must we
+        throw AppError(ErrorKind::Io, "Unable to write to " + path_);
+    }
+}
+
+IniFile::Group::Group(IniFile& ini, Abandon abandon) : ini_(ini), abandon_(abandon) { ++ini_.groupDepth_; }
+
+IniFile::Group::~Group() {
+    if (!open_) return;
+    if (--ini_.groupDepth_ != 0) return;
+    if (abandon_ == Abandon::Discard) {
+        if (ini_.dirty_) ini_.Reload();
+        return;
+    }
+    try {
+        ini_.Flush();
+    } catch (const AppError&) {
+    }
+}
+
+void IniFile::Group::Commit() {
+    if (!open_) return;
+    open_ = false;
+    if (--ini_.groupDepth_ == 0) ini_.Flush();
+}
+
+}  // namespace aktarim
