@@ -1,0 +1,45 @@
+#include "core/DeviceConnect.h"
+
+#include "core/Text.h"
+#include "terminal/TerminalLink.h"
+
+namespace aktarim {
+
+ConnectionTexts ConnectionTexts::FromRecord(const DeviceRecord& device) {
+    return {device.connectionType(), device.machineNumber(), device.port(),
+            device.baudRate(),       device.ipAddress(),     device.ipPort()};
+}
+
+int32_t PortNumberFromFourthChar(const std::string& port) { return StrToInt(Utf8CharAt(port, 4)); }
+
+std::optional<int32_t> PortNumberFromName(const std::string& port) {
+    static const char* const kNames[] = {"Com1", "Com2", "Com3", "Com4"};
+    for (int32_t i = 0; i < 4; ++i)
+        if (port == kNames[i]) return i + 1;
+    return std::nullopt;
+}
+
+bool ConnectSerialFromTexts(TerminalLink& link, const ConnectionTexts& texts, SerialOrder order) {
+    const int32_t baud = StrToInt(texts.baudRate);
+    int32_t machine = 0;
+    int32_t port = 0;
+    if (order == SerialOrder::BaudPortMachine) {
+        port = PortNumberFromFourthChar(texts.port);
+        machine = StrToInt(texts.machineNumber);
+    } else {
+        machine = StrToInt(texts.machineNumber);
+        port = PortNumberFromFourthChar(texts.port);
+    }
+    return link.ConnectSerial(port, machine, baud);
+}
+
+std::optional<bool> ConnectByExactType(TerminalLink& link, const ConnectionTexts& texts, SerialOrder order) {
+    if (texts.type == kEthernet) {
+        const int32_t port = StrToInt(texts.ipPort);
+        return link.ConnectNetwork(texts.ipAddress, port);
+    }
+    if (texts.type == kCommPort) return ConnectSerialFromTexts(link, texts, order);
+    return std::nullopt;
+}
+
+}  // namespace aktarim
