@@ -7,7 +7,7 @@ WERROR := $(if $(filter true,$(CI)),ON,OFF)
 
 DEB_PACKAGES := cmake make g++ clang pkg-config qt6-base-dev qt6-svg-dev libgl-dev \
 	libasio-dev libsqlite3-dev libcli11-dev nlohmann-json3-dev libgtest-dev libgmock-dev \
-	libbenchmark-dev libclang-rt-14-dev xvfb xauth fonts-dejavu-core
+	libbenchmark-dev libclang-rt-14-dev xvfb xauth fonts-dejavu-core bc
 
 .PHONY: all deps configure build test test-asan bench fuzz run gui clean format
 

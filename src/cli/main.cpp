@@ -1,1 +1,70 @@
-int main() { return 0; }
+// aktarim-cli: the transfer engine without windows, for scheduled downloads
+// and scripts.
+#include <CLI/CLI.hpp>
+#include <iostream>
+
+#include "cli/Commands.h"
+#include "core/Errors.h"
+#include "core/FileSystem.h"
+#include "core/IniFile.h"
+#include "terminal/LinkOptions.h"
+#include "terminal/WireLink.h"
+
+int main(int argc, char** argv) {
+    using namespace aktarim;
+    CLI::App app{"Aktarım: parmak izi cihazlarından kayıt aktarımı", "aktarim-cli"};
+    app.require_subcommand(1);
+    std::string home;
+    app.add_option("--home", home, "Program klasörü yerine kullanılacak klasör")->check(CLI::ExistingDirectory);
+
+    bool json = false;
+    auto* devices = app.add_subcommand("devices", "Tanımlı cihazları listeler");
+    devices->add_flag("--json", json, "JSON olarak yazar");
+
+    std::vector<int> testNumbers;
+    auto* test = app.add_subcommand("test", "Cihazlara bağlantıyı dener");
+    test->add_option("N", testNumbers, "Cihaz numaraları (boşsa hepsi)");
+
+    std::vector<int> transferNumbers;
+    bool eraseLog = false;
+    bool keepLog = false;
+    auto* transfer = app.add_subcommand("transfer", "Kayıtları aktarır");
+    transfer->add_option("--device", transferNumbers, "Cihaz numarası (birden çok verilebilir)");
+    auto* erase = transfer->add_flag("--erase-log", eraseLog, "Aktardıktan sonra cihazdan sil");
+    transfer->add_flag("--keep-log", keepLog, "Cihazdaki kayıtları bırak")->excludes(erase);
+
+    int clockNumber = 0;
+    auto* clock = app.add_subcommand("clock", "Cihaz saatini okur ya da PC saatine ayarlar");
+    clock->require_subcommand(1);
+    auto* clockGet = clock->add_subcommand("get", "Cihaz saatini okur");
+    clockGet->add_option("N", clockNumber, "Cihaz numarası")->required();
+    auto* clockSet = clock->add_subcommand("set", "Cihaz saatini PC saatine ayarlar");
+    clockSet->add_option("N", clockNumber, "Cihaz numarası")->required();
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        const int code = app.exit(e);
+        return code == 0 ? kExitOk : kExitUsage;
+    }
+
+    CliContext context;
+    context.home = home.empty() ? ExecutableFolder() : home;
+    context.makeLink = [](const IniFile& ini) -> std::unique_ptr<TerminalLink> {
+        return std::make_unique<WireLink>(LoadLinkOptions(ini));
+    };
+    try {
+        if (*devices) return DevicesCommand(context, json);
+        if (*test) return TestCommand(context, testNumbers);
+        if (*clock)
+            return ClockCommand(context, *clockSet ? ClockAction::Set : ClockAction::Get,
+                                clockNumber);
+        std::optional<bool> eraseOption;
+        if (eraseLog) eraseOption = true;
+        if (keepLog) eraseOption = false;
+        return TransferCommand(context, transferNumbers, eraseOption);
+    } catch (const std::exception& e) {
+        std::cerr << "aktarim-cli: " << e.what() << "\n";
+        return kExitUsage;
+    }
+}

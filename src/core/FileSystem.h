@@ -48,6 +48,8 @@ std::string IoErrorText(int errorNumber);
 void WriteFileAtomically(FileSystem& fs, const std::string& path, std::string_view content);
 
 std::string DirectoryOf(const std::string& path);
+// The folder that holds the running program file.
+std::string ExecutableFolder();
 std::string JoinPath(const std::string& folder, const std::string& name);
 
 }  // namespace aktarim

@@ -28,6 +28,7 @@ void IniFile::Reload() {
     sections_.clear();
     sectionIndex_.clear();
     dirty_ = false;
+    duplicateSections_ = false;
     const auto bytes = fs_.ReadFile(path_);
     Parse(bytes ? Cp1254ToUtf8(*bytes) : std::string());
 }
@@ -53,7 +54,8 @@ void IniFile::Parse(std::string_view text) {
                 section.hasHeader = true;
                 sections_.push_back(std::move(section));
                 auto it = std::prev(sections_.end());
-                sectionIndex_.emplace(AsciiLower(it->name), it);  // the first of duplicates wins
+                // The first of duplicates wins.
+                if (!sectionIndex_.emplace(AsciiLower(it->name), it).second) duplicateSections_ = true;
                 current = &*it;
                 continue;
             }
@@ -141,7 +143,16 @@ void IniFile::WriteString(std::string_view section, std::string_view key, std::s
 
 void IniFile::EraseSection(std::string_view section) {
     const std::string lower = AsciiLower(section);
-    if (sectionIndex_.erase(lower) == 0) return;
+    const auto found = sectionIndex_.find(lower);
+    if (found == sectionIndex_.end()) return;
+    const auto first = found->second;
+    sectionIndex_.erase(found);
+    if (!duplicateSections_) {
+        // Constant time, so that erasing many sections stays linear.
+        sections_.erase(first);
+        Changed();
+        return;
+    }
     for (auto it = sections_.begin(); it != sections_.end();) {
         if (it->hasHeader && AsciiLower(it->name) == lower)
             it = sections_.erase(it);

@@ -85,6 +85,9 @@ private:
     std::unordered_map<std::string, std::list<Section>::iterator> sectionIndex_;
     int groupDepth_ = 0;
     bool dirty_ = false;
+    // Some section name appears twice in the file; only then must erasing
+    // look past the indexed section.
+    bool duplicateSections_ = false;
 };
 
 std::string AsciiLower(std::string_view text);

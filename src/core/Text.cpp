@@ -140,6 +140,8 @@ int32_t StrToInt(std::string_view text) {
         negative = digits.front() == '-';
         digits.remove_prefix(1);
     }
+    // Leading zeros do not count towards the length: "000000000123" is 123.
+    while (digits.size() > 1 && digits.front() == '0') digits.remove_prefix(1);
     int64_t value = 0;
     if (digits.empty() || digits.size() > 10) throw AppError(ErrorKind::Conversion, NotAnIntegerMessage(text));
     for (char c : digits) {

@@ -179,7 +179,15 @@ void AttendanceTransfer::Run() {
                 outcome.result = DeviceOutcome::Result::Connected;
                 grid_.SetValue(kMainColumnStatus, row, kPictureConnected);
                 const int32_t machine = StrToInt(device.machineNumber());
-                TransferDevice(machine, device.inOutMode(), outcome);
+                try {
+                    TransferDevice(machine, device.inOutMode(), outcome);
+                } catch (const AppError& error) {
+                    if (error.kind() == ErrorKind::Io) {
+                        outcome.result = DeviceOutcome::Result::WriteFailed;
+                        grid_.SetValue(kMainColumnStatus, row, kPictureFailed);
+                    }
+                    throw;
+                }
                 link_.Disconnect();
             } else {
                 outcome.result = DeviceOutcome::Result::ConnectFailed;
@@ -232,13 +240,7 @@ void AttendanceTransfer::TransferDevice(int32_t machineNumber, const std::string
         return;
     }
 
-    try {
-        files.Commit(Utf8ToCp1254(lines));
-    } catch (const AppError&) {
-        outcome.result = DeviceOutcome::Result::WriteFailed;
-        grid_.SetValue(kMainColumnStatus, row, kPictureFailed);
-        throw;
-    }
+    files.Commit(Utf8ToCp1254(lines));
     outcome.recordsWritten = n;
 
     if (settings_.deleteAfterTransfer && settings_.deleteAfterTransfer())

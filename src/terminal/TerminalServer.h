@@ -26,6 +26,8 @@ public:
     TerminalServer(const TerminalServer&) = delete;
     TerminalServer& operator=(const TerminalServer&) = delete;
 
+    // Both are called before Run(); each throws AppError(Terminal) when it
+    // cannot open its endpoint.
     // Listens on host:port; port 0 picks a free one. Returns the bound port.
     uint16_t ListenTcp(const std::string& host, uint16_t port);
     // Opens a new pseudo-terminal and serves it; returns the path of its

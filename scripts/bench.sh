@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# make bench: every benchmark of the project, figures on standard output.
+set -euo pipefail
+build=${1:-build/release}
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$(cd "$root" && cd "$build" && pwd)
+export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
+
+for b in "$build"/bench/*_bench; do
+    [ -x "$b" ] || continue
+    echo "== $(basename "$b")"
+    "$b" --benchmark_counters_tabular=true
+    echo
+done
+if [ -x "$root/scripts/transfer-bench.sh" ]; then
+    "$root/scripts/transfer-bench.sh" "$build"
+fi

@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# End-to-end transfer figures: 100,000 records from terminal-sim over
+# loopback TCP into the record file and the backup file, through
+# aktarim-cli and through the main window (offscreen).
+set -euo pipefail
+build=$1
+runs=${RUNS:-5}
+work=$(mktemp -d)
+sim="$build/src/sim/terminal-sim"
+trap 'kill -TERM $simpid 2>/dev/null || true; wait $simpid 2>/dev/null || true; rm -rf "$work"' EXIT
+
+"$sim" --listen 127.0.0.1:0 --port-file "$work/port" --state "$work/sim.db" --seed 3 --seed-users 200 \
+    --seed-records 100000 >"$work/sim.log" 2>&1 &
+simpid=$!
+for _ in $(seq 300); do grep -q '^ready$' "$work/sim.log" 2>/dev/null && break; sleep 0.1; done
+grep -q '^ready$' "$work/sim.log" || { cat "$work/sim.log"; exit 1; }
+
+printf '[ayarlar]\r\ndosya=%s/qb400.txt\r\nsilkontrol=0\r\n[cihaz1]\r\nadi=Bench\r\nbaglantitipi=Ethernet\r\nmakineno=1\r\nportno=Com1\r\nbaudrate=115200\r\nipadres=127.0.0.1\r\nipport=%s\r\nparola=\r\ngcdurum=Standart\r\n' \
+    "$work" "$(cat "$work/port")" >"$work/cihazlar.ini"
+
+median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+
+cli_times=()
+for _ in $(seq "$runs"); do
+    start=$(date +%s.%N)
+    "$build/src/cli/aktarim-cli" --home "$work" transfer --keep-log >/dev/null
+    end=$(date +%s.%N)
+    cli_times+=("$(echo "$end - $start" | bc)")
+done
+lines=$(wc -l <"$work/qb400.txt")
+cli=$(printf '%s\n' "${cli_times[@]}" | median)
+echo "aktarim-cli transfer, 100000 records over loopback TCP: median ${cli} s of $runs runs ($lines lines written in all)"
+
+if [ -x "$build/bench/main_window_bench" ]; then
+    gui=$("$build/bench/main_window_bench" "$work" "$runs")
+    echo "main window transfer (offscreen), same terminal: median ${gui} s of $runs runs"
+    echo "ratio main window / cli: $(echo "scale=2; $gui / $cli" | bc)"
+fi

@@ -1,0 +1,60 @@
+#pragma once
+// The process-wide state the windows share. src/app owns the one instance and
+// hands it to every window; nothing else of this kind lives in globals.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "core/DeviceConfig.h"
+#include "core/FileSystem.h"
+#include "core/IniFile.h"
+#include "terminal/TerminalLink.h"
+
+namespace aktarim {
+
+class Tayarlarform;
+class Tpersonelform;
+class Tuyariform;
+
+struct AppState {
+    // Holds cihazlar.ini, yedekler/ and personel/: the --home folder, or the
+    // executable's folder.
+    std::string programFolder;
+    // Every file the windows write goes through this (tests fail chosen calls).
+    FileSystem* fileSystem = &RealFileSystem();
+
+    // Opened on programFolder/cihazlar.ini; the main window frees it when it
+    // closes.
+    std::unique_ptr<IniFile> configFile;
+    // The device table and recordFilePath.
+    Configuration config;
+
+    // 1-based current row of the settings grid.
+    int selectedRow = 1;
+    // Number of the device being transferred (1-based).
+    int32_t transferRow = 0;
+    // Answer of the warning dialog.
+    int dialogAnswer = 0;
+
+    // Gives each window that talks to terminals its own link: the wire link in
+    // the program, an in-memory link in tests.
+    std::function<std::unique_ptr<TerminalLink>()> makeLink;
+
+    // Connection state of the settings and personnel windows
+    // (settingsConnected, currentMachineNumber, personnelConnected and the
+    // link parameters) belongs here.
+
+    // The windows created after the main window; not owned.
+    Tayarlarform* ayarlarform = nullptr;
+    Tpersonelform* personelform = nullptr;
+    Tuyariform* uyariform = nullptr;
+
+    std::string ConfigFilePath() const { return JoinPath(programFolder, kConfigFileName); }
+};
+
+// Sets makeLink to give wire links whose timeouts and serial devices are read
+// from configFile at the moment a window makes its link.
+void UseWireLinks(AppState& state);
+
+}  // namespace aktarim

@@ -1,0 +1,237 @@
+#include "forms/Tmainform.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QShowEvent>
+#include <ctime>
+
+#include "core/Errors.h"
+#include "core/Transfer.h"
+#include "forms/FormStyle.h"
+#include "forms/GridView.h"
+#include "forms/MessageBox.h"
+#include "forms/Tayarlarform.h"
+
+namespace aktarim {
+namespace {
+
+// The transfer's "repaint the grid at once".
+class GridRepaint : public TransferView {
+  public:
+    explicit GridRepaint(GridView& grid) : grid_(grid) {}
+    void RepaintGrid() override { grid_.RepaintNow(); }
+
+  private:
+    GridView& grid_;
+};
+
+std::tm LocalToday() {
+    const QDateTime now = QDateTime::currentDateTime();
+    std::tm today{};
+    today.tm_year = now.date().year() - 1900;
+    today.tm_mon = now.date().month() - 1;
+    today.tm_mday = now.date().day();
+    today.tm_hour = now.time().hour();
+    today.tm_min = now.time().minute();
+    today.tm_sec = now.time().second();
+    today.tm_isdst = -1;
+    return today;
+}
+
+QPushButton* PictureButton(QWidget* parent, const char* name, const QString& text,
+                           const QString& picture, QRect bounds, QRgb colour) {
+    auto* button = new QPushButton(text, parent);
+    button->setObjectName(QLatin1String(name));
+    button->setGeometry(bounds);
+    button->setFont(CaptionFont(16, true));
+    SetTextColour(button, QColor(colour));
+    button->setIcon(PictureIcon(picture, QSize(28, 28)));
+    button->setIconSize(QSize(28, 28));
+    return button;
+}
+
+QLabel* Picture(QWidget* parent, const char* name, const QString& picture, QRect bounds) {
+    auto* label = new QLabel(parent);
+    label->setObjectName(QLatin1String(name));
+    label->setGeometry(bounds);
+    label->setPixmap(RenderPicture(picture, bounds.size()));
+    return label;
+}
+
+QLabel* CaptionLabel(QWidget* parent, const char* name, const QString& text, QPoint topLeft) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QLatin1String(name));
+    label->setFont(CaptionFont(13, false));
+    label->move(topLeft);
+    label->adjustSize();
+    return label;
+}
+
+}  // namespace
+
+const char* const Tmainform::kCaption = "  -Ondera- Parmak İzi Bilgi Transferi (Ver. 1.01)";
+const char* const Tmainform::kWebPage = "https://www.example.com/";
+
+Tmainform::Tmainform(AppState& state, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint),
+      state_(state) {
+    setObjectName(QStringLiteral("mainform"));
+    setWindowTitle(QString::fromUtf8(kCaption));
+    setFont(DefaultFormFont());
+    setFixedSize(kClientWidth, kClientHeight);
+    move(kLeft, kTop);
+    BuildControls();
+    FormCreate();
+}
+
+Tmainform::~Tmainform() = default;
+
+void Tmainform::BuildControls() {
+    // The pictures come first so that everything else lies above them.
+    Image1 = Picture(this, "Image1", QStringLiteral("banner.svg"), QRect(0, -6, 768, 103));
+    Image2 = Picture(this, "Image2", QStringLiteral("bottom.svg"), QRect(-9, 392, 777, 182));
+    Image1->installEventFilter(this);
+    Image2->installEventFilter(this);
+
+    baglanbuton = PictureButton(this, "baglanbuton", QStringLiteral("Bilgileri Aktar"),
+                                QStringLiteral("transfer.svg"), QRect(8, 96, 159, 49), kColourBlue);
+    silkontrol = new QCheckBox(this);
+    silkontrol->setObjectName(QStringLiteral("silkontrol"));
+    silkontrol->setGeometry(14, 160, 19, 33);
+    silkontrol->setChecked(true);
+    Label1 = CaptionLabel(this, "Label1", QStringLiteral("Kayıtları aktardıktan"), QPoint(38, 160));
+    Label2 = CaptionLabel(this, "Label2", QStringLiteral("Sonra sil"), QPoint(38, 180));
+    ayarlarbuton = PictureButton(this, "ayarlarbuton", QStringLiteral("Ayarlar"),
+                                 QStringLiteral("gear.svg"), QRect(6, 272, 161, 49), kColourMaroon);
+    cikisbuton = PictureButton(this, "cikisbuton", QStringLiteral("Çıkış   "),
+                               QStringLiteral("exit.svg"), QRect(6, 336, 161, 49), kColourRed);
+
+    GridView1 = new GridView(MainGridColumns(), this);
+    GridView1->setObjectName(QStringLiteral("GridView1"));
+    GridView1->setGeometry(174, 93, 593, 297);
+    GridView1->SetHeaderHeight(18);
+    GridView1->SetRowHeight(24);
+    GridView1->SetSortable(false);  // the rows must stay paired with the devices
+    GridView1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    const QSize picture(50, 50);
+    GridView1->SetPictures({PictureIcon(QStringLiteral("status-none.svg"), picture),
+                            PictureIcon(QStringLiteral("status-connected.svg"), picture),
+                            PictureIcon(QStringLiteral("status-failed.svg"), picture)});
+
+    setTabOrder(ayarlarbuton, GridView1);
+    setTabOrder(GridView1, baglanbuton);
+    setTabOrder(baglanbuton, silkontrol);
+    setTabOrder(silkontrol, cikisbuton);
+
+    connect(baglanbuton, &QPushButton::clicked, this, [this] { baglanbutonClick(); });
+    connect(ayarlarbuton, &QPushButton::clicked, this, [this] { ayarlarbutonClick(); });
+    connect(cikisbuton, &QPushButton::clicked, this, [this] { cikisbutonClick(); });
+    // Every change of the box, by the user or by FormCreate, but not a tick
+    // set on a box that is already ticked.
+    connect(silkontrol, &QCheckBox::toggled, this, [this] { silkontrolClick(); });
+}
+
+void Tmainform::FormCreate() {
+    RunHandler(this, [this] {
+        if (!state_.configFile)
+            state_.configFile =
+                std::make_unique<IniFile>(state_.ConfigFilePath(), *state_.fileSystem);
+        state_.config = LoadConfiguration(*state_.configFile);
+        silkontrol->setChecked(state_.config.deleteAfterTransfer);
+        state_.selectedRow = 1;
+        GridView1->grid().Clear();
+        GridView1->grid().AppendRows(state_.config.devices.deviceCount());
+    });
+}
+
+void Tmainform::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // Not when the window comes back from being minimised.
+    if (!event->spontaneous()) FormShow();
+}
+
+void Tmainform::FormShow() {
+    RunHandler(this, [this] { FillDeviceGrid(GridView1->grid(), state_.config.devices); });
+}
+
+void Tmainform::closeEvent(QCloseEvent* event) {
+    FormClose();
+    event->accept();
+}
+
+void Tmainform::FormClose() {
+    RunHandler(this, [this] { state_.configFile.reset(); });
+}
+
+void Tmainform::silkontrolClick() {
+    RunHandler(this, [this] {
+        if (!state_.configFile) return;
+        WriteDeleteOption(*state_.configFile, silkontrol->isChecked());
+        state_.config.deleteAfterTransfer = silkontrol->isChecked();
+    });
+}
+
+void Tmainform::ayarlarbutonClick() {
+    RunHandler(this, [this] {
+        if (state_.ayarlarform != nullptr) state_.ayarlarform->exec();
+        GridModel& grid = GridView1->grid();
+        grid.Clear();
+        grid.AppendRows(state_.config.devices.deviceCount());
+        FillDeviceGrid(grid, state_.config.devices);
+    });
+}
+
+void Tmainform::cikisbutonClick() {
+    // exit(), not quit(): quit() would close the windows first, and the close
+    // handler must not run on this path.
+    QCoreApplication::exit(0);
+}
+
+void Tmainform::Image1DblClick() { WebPage::Open(QUrl(QString::fromLatin1(kWebPage))); }
+
+void Tmainform::Image2DblClick() { WebPage::Open(QUrl(QString::fromLatin1(kWebPage))); }
+
+bool Tmainform::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonDblClick) {
+        if (watched == Image1) Image1DblClick();
+        if (watched == Image2) Image2DblClick();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void Tmainform::baglanbutonClick() {
+    RunHandler(this, [this] {
+        if (!terminalLink_) {
+            if (!state_.makeLink) throw AppError(ErrorKind::Usage, "Cihaz bağlantısı kurulamıyor");
+            terminalLink_ = state_.makeLink();
+        }
+        GridRepaint view(*GridView1);
+        TransferSettings settings;
+        settings.programFolder = state_.programFolder;
+        settings.recordFilePath = state_.config.recordFilePath;
+        settings.deleteAfterTransfer = [this] { return silkontrol->isChecked(); };
+        settings.today = LocalToday;
+        settings.fileSystem = state_.fileSystem;
+        AttendanceTransfer transfer(GridView1->grid(), state_.config.devices, *terminalLink_, view,
+                                    std::move(settings));
+        // The last state is painted and transferRow kept however the run ends.
+        struct Finish {
+            Tmainform& form;
+            AttendanceTransfer& transfer;
+            ~Finish() {
+                form.state_.transferRow = transfer.transferRow();
+                form.GridView1->RepaintNow(true);
+            }
+        } finish{*this, transfer};
+        transfer.Run();
+    });
+}
+
+}  // namespace aktarim

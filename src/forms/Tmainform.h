@@ -1,0 +1,69 @@
+#pragma once
+// The main window: the device list, the transfer button, the delete option,
+// the way to the settings window and the exit.
+#include <QWidget>
+#include <memory>
+
+#include "forms/AppState.h"
+
+class QCheckBox;
+class QLabel;
+class QPushButton;
+
+namespace aktarim {
+
+class GridView;
+
+class Tmainform : public QWidget {
+    Q_OBJECT
+
+  public:
+    // Builds the window and runs FormCreate.
+    explicit Tmainform(AppState& state, QWidget* parent = nullptr);
+    ~Tmainform() override;
+
+    static constexpr int kClientWidth = 768;
+    static constexpr int kClientHeight = 514;
+    // Left, top of the window's first placement.
+    static constexpr int kLeft = 78;
+    static constexpr int kTop = 119;
+    static const char* const kCaption;
+    // The maker's page the two pictures open.
+    static const char* const kWebPage;
+
+    // Handlers, named after their control and event.
+    void FormCreate();
+    void FormShow();
+    void FormClose();
+    void baglanbutonClick();
+    void ayarlarbutonClick();
+    void silkontrolClick();
+    void cikisbutonClick();
+    void Image1DblClick();
+    void Image2DblClick();
+
+    GridView& deviceGrid() { return *GridView1; }
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void BuildControls();
+
+    AppState& state_;
+    std::unique_ptr<TerminalLink> terminalLink_;
+
+    QLabel* Image1 = nullptr;
+    QPushButton* baglanbuton = nullptr;
+    QCheckBox* silkontrol = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QPushButton* ayarlarbuton = nullptr;
+    QPushButton* cikisbuton = nullptr;
+    GridView* GridView1 = nullptr;
+    QLabel* Image2 = nullptr;
+};
+
+}  // namespace aktarim

@@ -1,0 +1,368 @@
+#include "settings/SettingsCommands.h"
+
+#include <utility>
+
+#include "core/DeviceConnect.h"
+#include "core/IniFile.h"
+#include "core/NumberField.h"
+#include "core/Text.h"
+#include "terminal/ConnectionRules.h"
+#include "terminal/TerminalLink.h"
+
+namespace aktarim {
+namespace {
+
+std::tm LocalTime(std::time_t moment) {
+    std::tm local{};
+    localtime_r(&moment, &local);
+    return local;
+}
+
+ConnectionTexts RowConnectionTexts(const GridModel& grid, int row) {
+    return {grid.Text(kFieldConnectionType, row), grid.Text(kFieldMachineNumber, row),
+            grid.Text(kFieldPort, row),           grid.Text(kFieldBaudRate, row),
+            grid.Text(kFieldIpAddress, row),      grid.Text(kFieldIpPort, row)};
+}
+
+// The defaults of a row made by "Yeni", after its name.
+constexpr const char* kNewDeviceTexts[kDeviceFieldCount] = {
+    "", kEthernet, "1", "Com1", "115200", "192.168.1.201", "4370", "", "Standart"};
+
+}  // namespace
+
+std::vector<GridColumn> SettingsGridColumns() {
+    auto column = [](const char* header, ColumnKind kind, int width, bool editable,
+                     std::vector<std::string> items = {}) {
+        GridColumn c;
+        c.header = header;
+        c.kind = kind;
+        c.width = width;
+        c.editable = editable;
+        c.items = std::move(items);
+        return c;
+    };
+    return {
+        column("Cihaz Adı", ColumnKind::Text, 72, true),
+        column("Bağ.Tipi", ColumnKind::DropDown, 66, true, {kEthernet, kCommPort}),
+        column("Chz.No", ColumnKind::Numeric, 51, true),
+        column("Port No", ColumnKind::DropDown, 53, true, {"Com1", "Com2", "Com3", "Com4"}),
+        column("B.rate", ColumnKind::DropDown, 54, true, {"115200", "19200", "9600"}),
+        column("IP Adres", ColumnKind::Text, 92, true),
+        column("IP Port", ColumnKind::Numeric, 48, true),
+        column("Parola", ColumnKind::Text, 47, true),
+        column("G/Ç Durumu", ColumnKind::DropDown, 90, true,
+               {"Standart", "Her Zaman Giriş", "Her Zaman Çıkış"}),
+        column("İşlem Durumu", ColumnKind::Text, 146, false),
+    };
+}
+
+std::string ClockText(int32_t year, int32_t month, int32_t day, int32_t hour, int32_t minute,
+                      int32_t second) {
+    return ZeroPadded(day, 2) + "/" + ZeroPadded(month, 2) + "/" + ZeroPadded(year, 4) + "  " +
+           ZeroPadded(hour, 2) + ":" + ZeroPadded(minute, 2) + ":" + ZeroPadded(second, 2);
+}
+
+std::string LocalClockText(std::time_t moment) {
+    const std::tm t = LocalTime(moment);
+    return ClockText(t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
+}
+
+SettingsCommands::SettingsCommands(GridModel& grid, Configuration& config, IniFile& configFile,
+                                   ConnectionState& state, int& dialogAnswer, TerminalLink& link,
+                                   SettingsView& view, std::function<std::time_t()> clock)
+    : grid_(grid),
+      config_(config),
+      configFile_(configFile),
+      state_(state),
+      dialogAnswer_(dialogAnswer),
+      link_(link),
+      view_(view),
+      clock_(clock ? std::move(clock) : [] { return std::time(nullptr); }) {}
+
+// --- window events ---------------------------------------------------------
+
+void SettingsCommands::FormShow() {
+    view_.SetPcClockLabel(LocalClockText(clock_()));
+    const std::string path = config_.recordFilePath;
+    view_.SetRecordFileText(path);
+    // Like the edit box, the option is written only when its text changes.
+    if (path != recordFileText_) kayityerieditChange(path);
+    FillSettingsGrid();
+    view_.RepaintGrid();
+    ColourDeviceRows();
+}
+
+void SettingsCommands::FormActivate() {
+    if (grid_.RowCount() == 0) return;
+    view_.SelectRow(0);
+    state_.selectedRow = 1;
+}
+
+void SettingsCommands::FormClose() {
+    DeviceTable& devices = config_.devices;
+    devices.Resize(grid_.RowCount());
+    for (int d = 1; d <= devices.deviceCount(); ++d) {
+        for (int f = 0; f < kDeviceFieldCount; ++f) {
+            // The table holds what the file can: 8-bit text, cut to the field.
+            const std::string eightBit = Cp1254ToUtf8(Utf8ToCp1254(grid_.Text(f, d - 1)));
+            devices.at(d).Set(static_cast<DeviceField>(f), eightBit);
+        }
+    }
+    SaveGridDevices();
+}
+
+// --- device list -----------------------------------------------------------
+
+void SettingsCommands::cihazlistSelectCell(int /*column*/, int row) {
+    state_.selectedRow = row + 1;
+}
+
+void SettingsCommands::cihazlistClick() { view_.SetClockText(""); }
+
+void SettingsCommands::yeniClick() {
+    // cihazlar.ini holds cihaz1..cihaz256 only; a 257th would vanish at the
+    // next start.
+    if (grid_.RowCount() >= kMaxStoredDevices) {
+        view_.ShowMessage(kTooManyDevicesText);
+        return;
+    }
+    grid_.AppendRows(1);
+    const int count = grid_.RowCount();
+    config_.devices.Resize(count);
+    state_.selectedRow = count;
+    const int row = count - 1;
+    grid_.SetText(kFieldName, row, "Cihaz" + std::to_string(count));
+    for (int f = kFieldConnectionType; f < kDeviceFieldCount; ++f)
+        grid_.SetText(f, row, kNewDeviceTexts[f]);
+    SetStatus(row, "");
+    view_.SelectRow(row);
+    view_.ScrollToRow(row);
+    view_.RepaintGrid();
+    ColourDeviceRows();
+}
+
+void SettingsCommands::silClick() {
+    const int rows = grid_.RowCount();
+    if (rows < 2) return;  // the last device stays
+    if (!CheckSelectedRow()) return;
+    for (int r = CurrentRow(); r <= rows - 2; ++r)
+        for (int f = 0; f < kDeviceFieldCount; ++f) grid_.SetText(f, r, grid_.Text(f, r + 1));
+    grid_.DeleteRow(rows - 1);
+    config_.devices.Resize(rows - 1);
+    if (state_.selectedRow > rows - 1) {
+        // The selected last row is gone: its predecessor takes its place.
+        state_.selectedRow = rows - 1;
+        view_.SelectRow(rows - 2);
+    }
+    view_.RepaintGrid();
+    SaveGridDevices();
+}
+
+void SettingsCommands::kaydetClick() { SaveGridDevices(); }
+
+// --- record file -----------------------------------------------------------
+
+void SettingsCommands::kayityerieditChange(const std::string& text) {
+    recordFileText_ = text;
+    WriteRecordFileOption(configFile_, config_, text);
+}
+
+void SettingsCommands::BitBtn1Click() {
+    const std::optional<std::string> chosen = view_.ChooseFile();
+    if (!chosen) return;  // cancelled: the path stays
+    view_.SetRecordFileText(*chosen);
+    if (*chosen != recordFileText_) kayityerieditChange(*chosen);
+}
+
+// --- personnel -------------------------------------------------------------
+
+void SettingsCommands::personelbutonClick() {
+    if (!CheckSelectedRow()) return;
+    FillLinkParameters(grid_, CurrentRow(), state_.link);
+    const LinkParameters& p = state_.link;
+    // Only a network row is tried first; the timer closes this test connection.
+    if (p.linkType == 1 && !link_.ConnectNetwork(p.linkIpAddress, p.linkIpPort)) {
+        view_.ShowMessage(kConnectFailedText);
+        view_.CloseWindow();
+        return;
+    }
+    view_.ShowPersonnelWindow();
+}
+
+// --- connection tests ------------------------------------------------------
+
+void SettingsCommands::bagtestClick() {
+    if (!CheckSelectedRow()) return;
+    BeginRowCommand(kCheckingText);
+    TestRow(CurrentRow());
+    view_.RepaintGrid();
+}
+
+void SettingsCommands::tumtestClick() {
+    ClearStatusColumn();
+    if (grid_.RowCount() == 0) {
+        view_.ShowMessage(kNoDevicesText);
+        return;
+    }
+    for (int r = 0; r < grid_.RowCount(); ++r) {
+        SetStatus(r, kCheckingText);
+        view_.RepaintGrid();
+        TestRow(r);
+        view_.RepaintGrid();
+    }
+}
+
+void SettingsCommands::TestRow(int row) {
+    const std::optional<bool> connected =
+        ConnectByExactType(link_, RowConnectionTexts(grid_, row), SerialOrder::BaudMachinePort);
+    if (!connected) return;
+    if (*connected) {
+        SetStatus(row, kConnectedText);
+        link_.Disconnect();
+    } else {
+        SetStatus(row, kConnectFailedText);
+    }
+}
+
+// --- device clock ----------------------------------------------------------
+
+void SettingsCommands::tarihokuClick() {
+    if (!CheckSelectedRow()) return;
+    lastClockAnswered_ = false;
+    BeginRowCommand(kClockReadingText);
+    ConnectSelectedDevice(link_, grid_, state_, [this] { view_.RepaintGrid(); });
+    if (!state_.settingsConnected) return;
+    SetStatus(CurrentRow(), kClockReadText);
+    view_.SetClockText(ReadDeviceClock());
+    DisconnectCommand();
+    view_.RepaintGrid();
+}
+
+void SettingsCommands::tarihkaydetClick() {
+    if (!CheckSelectedRow()) return;
+    lastClockAnswered_ = false;
+    BeginRowCommand(kClockSavingText);
+    ConnectSelectedDevice(link_, grid_, state_, [this] { view_.RepaintGrid(); });
+    if (!state_.settingsConnected) return;
+    const std::tm now = LocalTime(clock_());
+    const bool set =
+        link_.SetDeviceClock(state_.currentMachineNumber, now.tm_year + 1900, now.tm_mon + 1,
+                             now.tm_mday, now.tm_hour, now.tm_min, now.tm_sec);
+    SetStatus(CurrentRow(), kClockSavedText);
+    const std::string text = ReadDeviceClock();
+    lastClockAnswered_ = lastClockAnswered_ && set;
+    view_.SetClockText(text);
+    view_.SetPcClockLabel(text);
+    DisconnectCommand();
+    view_.RepaintGrid();
+}
+
+void SettingsCommands::Timer1Timer() {
+    view_.SetPcClockLabel(LocalClockText(clock_()));
+    link_.Disconnect();
+}
+
+std::string SettingsCommands::ReadDeviceClock() {
+    // A terminal that does not answer leaves zeros, which show as such.
+    int32_t year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    lastClockAnswered_ =
+        link_.GetDeviceClock(state_.currentMachineNumber, year, month, day, hour, minute, second);
+    return ClockText(year, month, day, hour, minute, second);
+}
+
+// --- maintenance -----------------------------------------------------------
+
+void SettingsCommands::BitBtn4Click() {
+    if (!CheckSelectedRow()) return;
+    BeginRowCommand(kAdminsClearingText);
+    ConnectSelectedDevice(link_, grid_, state_, [this] { view_.RepaintGrid(); });
+    if (state_.settingsConnected) {
+        link_.ClearAdministrators(state_.currentMachineNumber);
+        SetStatus(CurrentRow(), kAdminsClearedText);
+        DisconnectCommand();
+    } else {
+        SetStatus(CurrentRow(), kConnectFailedText);
+    }
+    view_.RepaintGrid();
+}
+
+void SettingsCommands::BitBtn2Click() {
+    if (!CheckSelectedRow()) return;
+    BeginRowCommand(kResettingText);
+    // Cleared before every showing, so that leaving through the close box
+    // never takes up an "Evet" from an earlier one.
+    dialogAnswer_ = kDialogNoAnswer;
+    view_.AskResetConfirmation();
+    if (dialogAnswer_ == kDialogYes) {
+        view_.RepaintWindow();
+        ConnectSelectedDevice(link_, grid_, state_, [this] { view_.RepaintGrid(); });
+        if (state_.settingsConnected) {
+            link_.ClearAllData(state_.currentMachineNumber);
+            SetStatus(CurrentRow(), kResetDoneText);
+            DisconnectCommand();
+        }
+    } else {
+        SetStatus(CurrentRow(), "");
+    }
+    view_.RepaintGrid();
+}
+
+// --- shared steps ----------------------------------------------------------
+
+void SettingsCommands::FillSettingsGrid() {
+    const DeviceTable& devices = config_.devices;
+    grid_.Clear();
+    grid_.AppendRows(devices.deviceCount());
+    for (int d = 1; d <= devices.deviceCount(); ++d) {
+        for (int f = 0; f < kDeviceFieldCount; ++f)
+            grid_.SetText(f, d - 1, devices.at(d).fields[f]);
+        SetStatus(d - 1, "");
+    }
+}
+
+void SettingsCommands::ColourDeviceRows() {
+    for (int row = 0; row < grid_.RowCount(); ++row)
+        grid_.SetRowBackground(row, row % 2 == 0 ? kEvenRowColour : kOddRowColour,
+                               kSettingsColumnCount);
+}
+
+bool SettingsCommands::CheckSelectedRow() {
+    if (grid_.RowCount() == 0) {
+        view_.ShowMessage(kNoDevicesText);
+        return false;
+    }
+    if (state_.selectedRow < 1 || state_.selectedRow > grid_.RowCount()) {
+        view_.ShowMessage(kNoSelectedDeviceText);
+        return false;
+    }
+    return true;
+}
+
+int SettingsCommands::CurrentRow() const { return state_.selectedRow - 1; }
+
+void SettingsCommands::ClearStatusColumn() {
+    for (int row = 0; row < grid_.RowCount(); ++row) SetStatus(row, "");
+}
+
+void SettingsCommands::SetStatus(int row, const std::string& text) {
+    grid_.SetText(kSettingsColumnStatus, row, text);
+}
+
+void SettingsCommands::BeginRowCommand(const char* text) {
+    ClearStatusColumn();
+    SetStatus(CurrentRow(), text);
+    view_.RepaintGrid();
+    ColourDeviceRows();
+}
+
+void SettingsCommands::SaveGridDevices() {
+    SaveDevices(configFile_, grid_.RowCount(),
+                [this](int column, int row) { return grid_.Text(column, row); });
+}
+
+void SettingsCommands::DisconnectCommand() {
+    link_.Disconnect();
+    state_.settingsConnected = false;
+}
+
+}  // namespace aktarim

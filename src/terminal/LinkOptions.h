@@ -1,0 +1,35 @@
+#pragma once
+// Tuning of the wire link: its timeouts and the device behind each serial
+// port number. Read from cihazlar.ini:
+//
+//   [seriport]    com1 .. com4 = device path (default /dev/ttyS0-3, on Windows COM1-4)
+//   [zamanasimi]  baglanti = connect, istek = per request, bekleme = silence
+//                 allowed once a reply is flowing (all in ms)
+#include <array>
+#include <chrono>
+#include <string>
+
+namespace aktarim {
+
+class IniFile;
+
+struct LinkOptions {
+    // Connecting, handshake included.
+    std::chrono::milliseconds connectTimeout{3000};
+    // From sending a request until its reply starts to arrive.
+    std::chrono::milliseconds requestTimeout{5000};
+    // Longest silence once bytes of a reply arrive (a long bulk transfer
+    // goes on as long as the line keeps moving).
+    std::chrono::milliseconds idleTimeout{3000};
+    // Device of serial port 1..4.
+    std::array<std::string, 4> serialDevices = DefaultSerialDevices();
+
+    static std::array<std::string, 4> DefaultSerialDevices();
+};
+
+// Keys that are missing or empty keep the default. A timeout that is not an
+// integer raises the usual conversion error; one outside 1..600000 ms is
+// brought into that range.
+LinkOptions LoadLinkOptions(const IniFile& ini);
+
+}  // namespace aktarim
