@@ -7,6 +7,7 @@ build=$(cd "$root" && cd "$build" && pwd)
 export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
 
 for b in "$build"/bench/*_bench; do
+    [ "$(basename "$b")" = main_window_bench ] && continue  # driven by transfer-bench.sh
     [ -x "$b" ] || continue
     echo "== $(basename "$b")"
     "$b" --benchmark_counters_tabular=true

@@ -167,6 +167,7 @@ void PersonnelCommands::FormActivate() {
     view_.RepaintStoreGrid();
     view_.ShowProgress(kLoadingTerminalCaption);
     view_.SetProgress(0);
+    userCount_ = 0;  // a terminal that does not answer has no users to show
     link_.GetStatusValue(m, kStatusUserCount, userCount_);
     link_.LoadUserIds(m);
     for (int32_t b = 1; b <= userCount_; ++b) {

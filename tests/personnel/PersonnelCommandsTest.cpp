@@ -75,6 +75,13 @@ class FlakyLink : public MemoryLink {
     using MemoryLink::MemoryLink;
     std::string failOperation;
     int failAtCall = 0;
+    int32_t extraUsersCounted = 0;
+
+    bool GetStatusValue(int32_t m, int32_t item, int32_t& value) override {
+        const bool answered = MemoryLink::GetStatusValue(m, item, value);
+        if (answered && item == kStatusUserCount) value += extraUsersCounted;
+        return answered;
+    }
 
     bool ReadFingerTemplate(int32_t m, int32_t user, int32_t finger, std::string& text,
                             int32_t& length) override {
@@ -276,6 +283,15 @@ TEST_F(PersonnelTest, ABadListLineStopsThePcLoadWithTheConversionError) {
     EXPECT_EQ(griddisk.RowCount(), 0);
     EXPECT_TRUE(view.progressVisible);
     EXPECT_EQ(view.captions.back(), "Bilgisayardaki Personeller Yükleniyor");
+}
+
+TEST_F(PersonnelTest, ATerminalCountingMoreUsersThanItDeliversShowsOnlyThoseItHas) {
+    AddUser(1, "A");
+    AddUser(2, "B");
+    link.extraUsersCounted = 3;
+    Open();
+    EXPECT_EQ(Texts(grid, kPerNo), (std::vector<std::string>{"00001", "00002"}));
+    EXPECT_EQ(commands.userCount(), 5);
 }
 
 TEST_F(PersonnelTest, BecomingActiveAgainLoadsNothingTwice) {

@@ -1,0 +1,169 @@
+// aktarim-cli transfer against terminal-sim processes, over loopback TCP and
+// a pseudo-terminal: the record file must hold, line for line, what the
+// simulators held, and the simulators' logs go only once the lines are safe.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "Process.h"
+#include "TempDir.h"
+#include "core/Text.h"
+#include "core/Transfer.h"
+
+using namespace aktarim;
+using namespace std::chrono_literals;
+using aktarim::test::Process;
+using aktarim::test::ReadAll;
+using aktarim::test::TempDir;
+using aktarim::test::WriteAll;
+
+namespace {
+
+const std::string kBin = AKTARIM_BINARY_DIR;
+const std::string kSim = kBin + "/src/sim/terminal-sim";
+const std::string kCli = kBin + "/src/cli/aktarim-cli";
+
+struct Sim {
+    std::string state;
+    std::unique_ptr<Process> process;
+    std::string port;
+};
+
+Sim StartSim(const TempDir& dir, const std::string& name, std::vector<std::string> extra) {
+    Sim sim;
+    sim.state = dir.File(name + ".db");
+    std::vector<std::string> args = {kSim, "--listen", "127.0.0.1:0", "--state", sim.state,
+                                     "--port-file", dir.File(name + ".port")};
+    args.insert(args.end(), extra.begin(), extra.end());
+    sim.process = std::make_unique<Process>(args);
+    EXPECT_TRUE(sim.process->WaitForLine("ready", 20s)) << name << " did not start";
+    sim.port = ReadAll(dir.File(name + ".port"));
+    while (!sim.port.empty() && (sim.port.back() == '\n' || sim.port.back() == '\r')) sim.port.pop_back();
+    return sim;
+}
+
+nlohmann::json Dump(const std::string& state) {
+    Process dump({kSim, "dump", "--state", state});
+    auto out = dump.ReadAll(30s);
+    EXPECT_EQ(dump.Wait(10s), 0);
+    return nlohmann::json::parse(out.value_or("{}"));
+}
+
+// The lines a transfer must write for the records of a dump.
+std::string ExpectedLines(const nlohmann::json& dump, const std::string& mode) {
+    std::string lines;
+    for (const auto& r : dump["records"])
+        lines += RecordLine(r["user"], StateToWrite(mode, r["state"]), r["year"], r["month"], r["day"], r["hour"],
+                            r["minute"]) +
+                 "\r\n";
+    return lines;
+}
+
+std::string Device(int n, const std::string& name, const std::string& type, const std::string& machine,
+                   const std::string& port, const std::string& ipPort, const std::string& mode) {
+    std::ostringstream s;
+    s << "[cihaz" << n << "]\r\nadi=" << Utf8ToCp1254(name) << "\r\nbaglantitipi=" << type << "\r\nmakineno=" << machine
+      << "\r\nportno=" << port << "\r\nbaudrate=115200\r\nipadres=127.0.0.1\r\nipport=" << ipPort
+      << "\r\nparola=\r\ngcdurum=" << Utf8ToCp1254(mode) << "\r\n";
+    return s.str();
+}
+
+struct CliRun {
+    int status;
+    std::string output;
+};
+
+CliRun RunCli(std::vector<std::string> args) {
+    args.insert(args.begin(), kCli);
+    Process cli(args);
+    auto out = cli.ReadAll(60s);
+    const auto status = cli.Wait(10s);
+    return {status.value_or(-1), out.value_or("")};
+}
+
+std::string BackupName(int device) {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return "yedekler/" + BackupFileName(local, device);
+}
+
+}  // namespace
+
+TEST(CliTransfer, TcpAndSerialRecordsArriveLineForLineAndLeaveTheTerminals) {
+    TempDir dir;
+    Sim tcp = StartSim(dir, "tcp", {"--machine", "1", "--seed", "11", "--seed-users", "30", "--seed-records", "3000"});
+    Sim serial = StartSim(dir, "serial", {"--machine", "2", "--seed", "12", "--seed-users", "10", "--seed-records",
+                                          "400", "--serial-link", dir.File("ttySIM")});
+    const auto tcpBefore = Dump(tcp.state);
+    const auto serialBefore = Dump(serial.state);
+    ASSERT_EQ(tcpBefore["records"].size(), 3000u);
+    ASSERT_EQ(serialBefore["records"].size(), 400u);
+
+    WriteAll(dir.File("cihazlar.ini"),
+             "[ayarlar]\r\ndosya=" + dir.File("qb400.txt") + "\r\n" +
+                 Device(1, "Kapı", "Ethernet", "1", "Com1", tcp.port, "Standart") +
+                 Device(2, "Yemekhane", "Comm Port", "2", "Com2", "", "Her Zaman Çıkış") +
+                 "[seriport]\r\ncom2=" + dir.File("ttySIM") + "\r\n");
+    const CliRun run = RunCli({"--home", dir.path(), "transfer"});
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_NE(run.output.find("1\tKapı\tBağlantı Kuruldu\t3000 kayıt"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("2\tYemekhane\tBağlantı Kuruldu\t400 kayıt"), std::string::npos) << run.output;
+
+    const std::string tcpLines = ExpectedLines(tcpBefore, "Standart");
+    const std::string serialLines = ExpectedLines(serialBefore, "Her Zaman Çıkış");
+    EXPECT_EQ(ReadAll(dir.File("qb400.txt")), tcpLines + serialLines);
+    EXPECT_EQ(ReadAll(dir.File(BackupName(1))), tcpLines);
+    EXPECT_EQ(ReadAll(dir.File(BackupName(2))), serialLines);
+    EXPECT_TRUE(Dump(tcp.state)["records"].empty());
+    EXPECT_TRUE(Dump(serial.state)["records"].empty());
+}
+
+TEST(CliTransfer, ADroppedConnectionWritesNothingAndKeepsTheLog) {
+    TempDir dir;
+    Sim tcp = StartSim(dir, "tcp", {"--seed", "5", "--seed-users", "5", "--seed-records", "500",
+                                    "--drop-after-records", "250"});
+    WriteAll(dir.File("qb400.txt"), "000,00001,1 2024/01/01 08:00:00\r\n");
+    WriteAll(dir.File("cihazlar.ini"), "[ayarlar]\r\ndosya=" + dir.File("qb400.txt") + "\r\n" +
+                                           Device(1, "Kopan", "Ethernet", "1", "Com1", tcp.port, "Standart"));
+    const CliRun run = RunCli({"--home", dir.path(), "transfer", "--erase-log"});
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_EQ(ReadAll(dir.File("qb400.txt")), "000,00001,1 2024/01/01 08:00:00\r\n");
+    EXPECT_EQ(ReadAll(dir.File(BackupName(1))), "");
+    EXPECT_EQ(Dump(tcp.state)["records"].size(), 500u);
+}
+
+TEST(CliTransfer, UsageAndConfigurationErrors) {
+    TempDir dir;
+    WriteAll(dir.File("cihazlar.ini"),
+             Device(1, "Bozuk", "Ethernet", "1", "Com1", "43x0", "Standart"));
+    const std::pair<std::vector<std::string>, int> cases[] = {
+        {{"--home", dir.path(), "transfer", "--device", "2"}, 2},          // no such device
+        {{"--home", dir.path(), "transfer", "--erase-log", "--keep-log"}, 2},
+        {{"--home", dir.path(), "transfer"}, 2},                           // '43x0' is not an integer
+        {{"--home", dir.File("yok"), "devices"}, 2},
+    };
+    for (const auto& [args, status] : cases) EXPECT_EQ(RunCli(args).status, status) << args.back();
+    EXPECT_FALSE(std::filesystem::exists(dir.File("qb400.txt")));
+}
+
+TEST(CliDevices, JsonListsTheTableAsLoaded) {
+    TempDir dir;
+    WriteAll(dir.File("cihazlar.ini"),
+             "[ayarlar]\r\nsilkontrol=0\r\n[cihaz3]\r\nadi=Uzun adl\xFD bir cihaz yirmiyi a\xFE" "ar\r\n"
+             "baglantitipi=Ethernet\r\n");
+    const std::string before = ReadAll(dir.File("cihazlar.ini"));
+    const CliRun run = RunCli({"--home", dir.path(), "devices", "--json"});
+    ASSERT_EQ(run.status, 0);
+    const auto json = nlohmann::json::parse(run.output);
+    EXPECT_EQ(json["recordFile"], "qb400.txt");
+    EXPECT_EQ(json["deleteAfterTransfer"], false);
+    ASSERT_EQ(json["devices"].size(), 1u);
+    EXPECT_EQ(json["devices"][0]["number"], 1);
+    EXPECT_EQ(json["devices"][0]["adi"], "Uzun adlı bir cihaz ");
+    EXPECT_EQ(json["devices"][0]["gcdurum"], "");
+    EXPECT_EQ(ReadAll(dir.File("cihazlar.ini")), before);  // never written
+}
