@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <unistd.h>
 
 #include "core/DeviceConfig.h"
 #include "core/IniFile.h"
@@ -29,13 +30,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (int f = 0; f < aktarim::kDeviceFieldCount; ++f)
             if (aktarim::Utf8Length(config.devices.at(k).fields[f]) > aktarim::kDeviceFields[f].maxLength) std::abort();
 
-    const std::string before = ini.Serialize();
     ini.WriteString("ayarlar", "dosya", "a\r\n[x]\r\ny=z");
     aktarim::IniFile reread(path);
     if (reread.ReadString("ayarlar", "dosya", "") != "a  [x]  y=z") std::abort();
-    if (reread.SectionExists("x") && !aktarim::IniFile(path).SectionExists("x")) std::abort();
     // Written twice, the file must be stable.
     if (reread.Serialize() != ini.Serialize()) std::abort();
-    (void)before;
     return 0;
 }

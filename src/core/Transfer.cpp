@@ -1,5 +1,7 @@
 #include "core/Transfer.h"
 
+#include <array>
+
 #include "core/DeviceConnect.h"
 #include "core/Errors.h"
 #include "core/NumberField.h"
@@ -18,7 +20,10 @@ constexpr const char* kAlwaysOut = "Her Zaman Çıkış";
 class DeviceFiles {
 public:
     DeviceFiles(FileSystem& fs, const std::string& backupPath, const std::string& recordPath)
-        : backup_(fs.OpenAppend(backupPath)), record_(fs.OpenAppend(recordPath)) {
+        : fs_(fs),
+          folders_{DirectoryOf(backupPath), DirectoryOf(recordPath)},
+          backup_(fs.OpenAppend(backupPath)),
+          record_(fs.OpenAppend(recordPath)) {
         backupStart_ = backup_->Size();
         recordStart_ = record_->Size();
     }
@@ -34,12 +39,21 @@ public:
             }
             record_->Sync();
             backup_->Sync();
-            record_->Close();
-            backup_->Close();
-            done_ = true;
+            // A file this transfer created survives a power cut only once
+            // its folder's entry for it is on the disk too.
+            for (const std::string& folder : folders_) fs_.SyncDirectory(folder);
         } catch (const AppError&) {
             RollBack();
             throw;
+        }
+        done_ = true;
+        // The lines are on the disk; a failing close cannot take them back,
+        // and cutting the files back now would lose them.
+        for (WritableFile* file : {record_.get(), backup_.get()}) {
+            try {
+                file->Close();
+            } catch (const AppError&) {
+            }
         }
     }
 
@@ -63,6 +77,8 @@ public:
     }
 
 private:
+    FileSystem& fs_;
+    std::array<std::string, 2> folders_;
     std::unique_ptr<WritableFile> backup_;
     std::unique_ptr<WritableFile> record_;
     uint64_t backupStart_ = 0;
@@ -208,7 +224,10 @@ void AttendanceTransfer::TransferDevice(int32_t machineNumber, const std::string
     const int row = transferRow_ - 1;
     FileSystem& fs = *settings_.fileSystem;
     const std::string folder = JoinPath(settings_.programFolder, kBackupFolder);
-    if (!fs.Exists(folder)) fs.CreateDirectories(folder);
+    if (!fs.Exists(folder)) {
+        fs.CreateDirectories(folder);
+        fs.SyncDirectory(DirectoryOf(folder));  // else a power cut may take the folder, backups and all
+    }
     const std::string backupPath = JoinPath(folder, BackupFileName(settings_.today(), transferRow_));
 
     DeviceFiles files(fs, backupPath, settings_.recordFilePath);

@@ -9,6 +9,7 @@
 #include "core/DeviceConfig.h"
 #include "core/FileSystem.h"
 #include "core/IniFile.h"
+#include "terminal/ConnectionRules.h"
 #include "terminal/TerminalLink.h"
 
 namespace aktarim {
@@ -30,8 +31,6 @@ struct AppState {
     // The device table and recordFilePath.
     Configuration config;
 
-    // 1-based current row of the settings grid.
-    int selectedRow = 1;
     // Number of the device being transferred (1-based).
     int32_t transferRow = 0;
     // Answer of the warning dialog.
@@ -41,9 +40,10 @@ struct AppState {
     // the program, an in-memory link in tests.
     std::function<std::unique_ptr<TerminalLink>()> makeLink;
 
-    // Connection state of the settings and personnel windows
-    // (settingsConnected, currentMachineNumber, personnelConnected and the
-    // link parameters) belongs here.
+    // Connection state of the settings and personnel windows: selectedRow,
+    // settingsConnected, currentMachineNumber, personnelConnected and the
+    // link parameters.
+    ConnectionState connection;
 
     // The windows created after the main window; not owned.
     Tayarlarform* ayarlarform = nullptr;

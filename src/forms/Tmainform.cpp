@@ -145,7 +145,7 @@ void Tmainform::FormCreate() {
                 std::make_unique<IniFile>(state_.ConfigFilePath(), *state_.fileSystem);
         state_.config = LoadConfiguration(*state_.configFile);
         silkontrol->setChecked(state_.config.deleteAfterTransfer);
-        state_.selectedRow = 1;
+        state_.connection.selectedRow = 1;
         GridView1->grid().Clear();
         GridView1->grid().AppendRows(state_.config.devices.deviceCount());
     });

@@ -275,7 +275,13 @@ void PersonnelStore::Batch::Commit() {
         }
         throw;
     }
-    if (appended) appended->Close();
+    // Both files are on the disk; a failing close cannot take that back.
+    if (appended) {
+        try {
+            appended->Close();
+        } catch (const AppError&) {
+        }
+    }
 }
 
 }  // namespace aktarim

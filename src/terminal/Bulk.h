@@ -21,6 +21,10 @@ namespace aktarim::wire {
 inline constexpr size_t kChunkTarget = 8 * 1024;
 // Room for the chunk header (two varints) inside the payload cap.
 inline constexpr size_t kMaxChunkItemBytes = kMaxPayload - 10;
+// The most a load may announce and bring. Far beyond what a terminal holds;
+// they bound what a broken or hostile peer can make the PC hold and wait for.
+inline constexpr uint32_t kMaxBulkItems = 1u << 22;
+inline constexpr uint64_t kMaxBulkItemBytes = uint64_t{1} << 29;
 
 // Frames of one bulk reply, built from items already encoded back to back
 // (itemEnds[i] is the end offset of item i). stopAfter cuts the stream after
@@ -53,6 +57,11 @@ template <class Item>
 class BulkReceiver {
   public:
     explicit BulkReceiver(const BulkBegin& begin) : begin_(begin) {
+        // Every chunk holds at least one item, so such a transfer never ends.
+        if (begin.itemCount > kMaxBulkItems || begin.chunkCount > begin.itemCount) {
+            progress_ = BulkProgress::Broken;
+            return;
+        }
         // The count comes from the peer: reserve only a bounded amount.
         items_.reserve(std::min<uint32_t>(begin.itemCount, 1u << 16));
     }
@@ -79,6 +88,8 @@ class BulkReceiver {
         if (!Decode(r, header) || header.index != nextChunk_ || header.index >= begin_.chunkCount ||
             header.itemCount == 0 || header.itemCount > begin_.itemCount - items_.size())
             return Break();
+        itemBytes_ += r.Rest().size();
+        if (itemBytes_ > kMaxBulkItemBytes) return Break();
         itemsCrc_ = Crc32(r.Rest(), itemsCrc_);
         for (uint32_t i = 0; i < header.itemCount; ++i) {
             Item item{};
@@ -108,6 +119,7 @@ class BulkReceiver {
     BulkBegin begin_;
     uint32_t nextChunk_ = 0;
     uint32_t itemsCrc_ = 0;
+    uint64_t itemBytes_ = 0;
     std::vector<Item> items_;
     BulkProgress progress_ = BulkProgress::More;
 };

@@ -98,22 +98,27 @@ std::optional<Frame> WireLink::Exchange(int32_t m, Code code, std::span<const ui
 
 std::optional<Frame> WireLink::Receive(int32_t m, uint16_t seq, bool anyMachine,
                                        Clock::time_point& deadline) {
+    size_t pending = decoder_.buffered();
     for (;;) {
         while (std::optional<Frame> frame = decoder_.Next()) {
             // Requests (our own echo, another master on the bus), answers
             // from other machines and stale answers are not ours.
             if ((frame->code & wire::kReplyBit) == 0 || frame->seq != seq) continue;
             if (!anyMachine && frame->machine != m) continue;
+            deadline = std::max(deadline, Clock::now() + options_.idleTimeout);
             return frame;
         }
+        // Only bytes that build up a frame keep the call alive: garbage and
+        // traffic that is not ours, however steady, must not hold it forever.
+        if (decoder_.buffered() > pending) deadline = std::max(deadline, Clock::now() + options_.idleTimeout);
         if (!transport_) return std::nullopt;
+        pending = decoder_.buffered();
         size_t received = 0;
         if (transport_->Read(readBuffer_, deadline, received) != IoStatus::Ok) {
             Disconnect();
             return std::nullopt;
         }
         decoder_.Feed({readBuffer_.data(), received});
-        deadline = std::max(deadline, Clock::now() + options_.idleTimeout);
     }
 }
 
@@ -154,6 +159,10 @@ std::optional<std::vector<Item>> WireLink::Load(int32_t m, Code code) {
         return std::nullopt;
     }
     wire::BulkReceiver<Item> receiver(*begin);
+    if (receiver.progress() == wire::BulkProgress::Broken) {
+        Broken();
+        return std::nullopt;
+    }
     const uint16_t seq = seq_;
     try {
         while (receiver.progress() == wire::BulkProgress::More) {

@@ -479,8 +479,10 @@ TEST_F(MainWindowTest, SettingsWindowReturnRebuildsTheGridFromTheTable) {
     QTimer::singleShot(0, settings.get(), [&] {
         shownModal = settings->isVisible() && settings->isModal();
         caption = settings->windowTitle();
-        state.config.devices.Append().Set(kFieldName, "Yeni Cihaz");
-        settings->accept();
+        // A new device, renamed in the settings grid; closing hands it over.
+        settings->findChild<QPushButton*>(QStringLiteral("yeni"))->click();
+        settings->deviceGrid().grid().SetText(kFieldName, 3, "Yeni Cihaz");
+        settings->close();
     });
     LoopGuard guard;
     QPushButton* ayarlar = Find<QPushButton>("ayarlarbuton");
@@ -496,7 +498,7 @@ TEST_F(MainWindowTest, SettingsWindowReturnRebuildsTheGridFromTheTable) {
         EXPECT_EQ(model().Value(kMainColumnProgress, r), 0) << r;
     }
     EXPECT_EQ(model().Text(kMainColumnName, 3), "Yeni Cihaz");
-    EXPECT_EQ(model().Text(kMainColumnConnection, 3), "");
+    EXPECT_EQ(model().Text(kMainColumnConnection, 3), "IP: 192.168.1.201 /Port: 4370");
 }
 
 TEST_F(MainWindowTest, EmptyDeviceTableGivesAnEmptyGridBeforeAndAfterSettings) {

@@ -14,13 +14,20 @@ namespace aktarim::test {
 
 class FailingFileSystem : public FileSystem {
 public:
-    // Which calls fail: the n-th counted call (1-based) once, or it and every
-    // later one; or every call on a path containing a text.
+    // Counted calls: the opens, Write, Sync, Truncate, Rename, Remove and
+    // CreateDirectories; with countCloseAndDirectorySync also Close and
+    // SyncDirectory. Which calls fail: the n-th counted call (1-based) once,
+    // or it and every later one; or every counted call on a path containing
+    // a text.
     int failAt = 0;
     bool failFromThenOn = false;
     std::string failPathContaining;
     int errorNumber = EACCES;
     int calls = 0;  // calls counted so far
+    bool countCloseAndDirectorySync = false;
+    // A failing Write first writes half of its bytes, as a disk that fills
+    // up in the middle of a write does.
+    bool failingWriteWritesHalf = false;
 
     explicit FailingFileSystem(FileSystem& real = RealFileSystem()) : real_(real) {}
 
@@ -44,12 +51,18 @@ public:
         Check(to);
         real_.Rename(from, to);
     }
-    void Remove(const std::string& path) override { real_.Remove(path); }
+    void Remove(const std::string& path) override {
+        Check(path);
+        real_.Remove(path);
+    }
     void CreateDirectories(const std::string& path) override {
         Check(path);
         real_.CreateDirectories(path);
     }
-    void SyncDirectory(const std::string& path) override { real_.SyncDirectory(path); }
+    void SyncDirectory(const std::string& path) override {
+        if (countCloseAndDirectorySync) Check(path);
+        real_.SyncDirectory(path);
+    }
     bool Exists(const std::string& path) override { return real_.Exists(path); }
 
 private:
@@ -58,7 +71,12 @@ private:
         File(FailingFileSystem& fs, std::unique_ptr<WritableFile> inner, std::string path)
             : fs_(fs), inner_(std::move(inner)), path_(std::move(path)) {}
         void Write(std::string_view bytes) override {
-            fs_.Check(path_);
+            try {
+                fs_.Check(path_);
+            } catch (const AppError&) {
+                if (fs_.failingWriteWritesHalf) inner_->Write(bytes.substr(0, bytes.size() / 2));
+                throw;
+            }
             inner_->Write(bytes);
         }
         void Sync() override {
@@ -66,8 +84,22 @@ private:
             inner_->Sync();
         }
         uint64_t Size() override { return inner_->Size(); }
-        void Truncate(uint64_t length) override { inner_->Truncate(length); }
-        void Close() override { inner_->Close(); }
+        void Truncate(uint64_t length) override {
+            fs_.Check(path_);
+            inner_->Truncate(length);
+        }
+        void Close() override {
+            if (fs_.countCloseAndDirectorySync) {
+                // A failing close still releases the file, as close(2) does.
+                try {
+                    fs_.Check(path_);
+                } catch (const AppError&) {
+                    inner_->Close();
+                    throw;
+                }
+            }
+            inner_->Close();
+        }
 
     private:
         FailingFileSystem& fs_;
