@@ -8,11 +8,24 @@ namespace aktarim {
 namespace {
 
 [[noreturn]] void ThrowRange(int column, int row) {
-    throw AppError(ErrorKind::Range,
-                   "Grid index out of range (column " + std::to_string(column) + ", row " + std::to_string(row) + ")");
+    throw AppError(ErrorKind::Range, "Grid index out of range (column " + std::to_string(column) +
+                                         ", row " + std::to_string(row) + ")");
 }
 
 }  // namespace
+
+GridColumn MakeColumn(std::string header, ColumnKind kind, int width, bool editable,
+                      Alignment alignment, bool sortDescending, std::vector<std::string> items) {
+    GridColumn c;
+    c.header = std::move(header);
+    c.kind = kind;
+    c.width = width;
+    c.editable = editable;
+    c.items = std::move(items);
+    c.alignment = alignment;
+    c.sortDescending = sortDescending;
+    return c;
+}
 
 GridModel::GridModel(std::vector<GridColumn> columns) : columns_(std::move(columns)) {}
 
@@ -40,11 +53,14 @@ void GridModel::Clear() {
 }
 
 const GridCell& GridModel::Cell(int column, int row) const {
-    if (row < 0 || row >= RowCount() || column < 0 || column >= ColumnCount()) ThrowRange(column, row);
+    if (row < 0 || row >= RowCount() || column < 0 || column >= ColumnCount())
+        ThrowRange(column, row);
     return rows_[static_cast<size_t>(row)][static_cast<size_t>(column)];
 }
 
-GridCell& GridModel::MutableCell(int column, int row) { return const_cast<GridCell&>(Cell(column, row)); }
+GridCell& GridModel::MutableCell(int column, int row) {
+    return const_cast<GridCell&>(Cell(column, row));
+}
 
 void GridModel::SetText(int column, int row, std::string text) {
     MutableCell(column, row).text = std::move(text);
@@ -80,14 +96,18 @@ void GridModel::SortByColumn(int column, bool descending) {
     const auto c = static_cast<size_t>(column);
     auto less = [&](const std::vector<GridCell>& a, const std::vector<GridCell>& b) {
         switch (kind) {
-            case ColumnKind::Check: return a[c].checked < b[c].checked;
+            case ColumnKind::Check:
+                return a[c].checked < b[c].checked;
             case ColumnKind::Progress:
-            case ColumnKind::Picture: return a[c].value < b[c].value;
-            default: return a[c].text < b[c].text;
+            case ColumnKind::Picture:
+                return a[c].value < b[c].value;
+            default:
+                return a[c].text < b[c].text;
         }
     };
     if (descending)
-        std::stable_sort(rows_.begin(), rows_.end(), [&](const auto& a, const auto& b) { return less(b, a); });
+        std::stable_sort(rows_.begin(), rows_.end(),
+                         [&](const auto& a, const auto& b) { return less(b, a); });
     else
         std::stable_sort(rows_.begin(), rows_.end(), less);
     if (observer_ != nullptr) observer_->Reset();

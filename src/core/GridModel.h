@@ -20,18 +20,22 @@ struct GridColumn {
     bool editable = false;
     std::vector<std::string> items;  // drop-down choices
     Alignment alignment = Alignment::Left;
-    bool sortDescending = false;     // the direction a header click sorts in
+    bool sortDescending = false;  // the direction a header click sorts in
 };
+
+GridColumn MakeColumn(std::string header, ColumnKind kind, int width, bool editable,
+                      Alignment alignment = Alignment::Left, bool sortDescending = false,
+                      std::vector<std::string> items = {});
 
 struct GridCell {
     std::string text;
     bool checked = false;
-    int value = 0;                      // progress 0..100 or picture index
+    int value = 0;                       // progress 0..100 or picture index
     std::optional<uint32_t> background;  // 0xRRGGBB
 };
 
 class GridObserver {
-public:
+  public:
     virtual ~GridObserver() = default;
     virtual void CellChanged(int column, int row) = 0;
     virtual void RowsInserted(int first, int count) = 0;
@@ -41,7 +45,7 @@ public:
 };
 
 class GridModel {
-public:
+  public:
     explicit GridModel(std::vector<GridColumn> columns);
 
     int RowCount() const { return static_cast<int>(rows_.size()); }
@@ -57,7 +61,9 @@ public:
     const std::string& Text(int column, int row) const { return Cell(column, row).text; }
     bool Checked(int column, int row) const { return Cell(column, row).checked; }
     int Value(int column, int row) const { return Cell(column, row).value; }
-    std::optional<uint32_t> Background(int column, int row) const { return Cell(column, row).background; }
+    std::optional<uint32_t> Background(int column, int row) const {
+        return Cell(column, row).background;
+    }
 
     void SetText(int column, int row, std::string text);
     void SetChecked(int column, int row, bool checked);
@@ -71,7 +77,7 @@ public:
 
     void SetObserver(GridObserver* observer) { observer_ = observer; }
 
-private:
+  private:
     GridCell& MutableCell(int column, int row);
     void Notify(int column, int row) {
         if (observer_ != nullptr) observer_->CellChanged(column, row);

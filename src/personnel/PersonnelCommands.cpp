@@ -108,32 +108,18 @@ void RemoveRows(GridModel& grid, const std::vector<bool>& remove) {
     GridSnapshot::Refill(grid, kept);
 }
 
-GridColumn Column(const char* header, ColumnKind kind, int width, bool editable,
-                  Alignment alignment = Alignment::Left, bool descending = false,
-                  std::vector<std::string> items = {}) {
-    GridColumn c;
-    c.header = header;
-    c.kind = kind;
-    c.width = width;
-    c.editable = editable;
-    c.items = std::move(items);
-    c.alignment = alignment;
-    c.sortDescending = descending;
-    return c;
-}
-
 std::vector<GridColumn> PersonnelColumns(bool store) {
     std::vector<std::string> privileges(std::begin(kPrivilegeNames), std::end(kPrivilegeNames));
     return {
-        Column("Per.No", ColumnKind::Text, 57, false, Alignment::Left, store),
-        Column("İsim", ColumnKind::Text, 64, store),
-        Column("Yetki", ColumnKind::DropDown, 57, store, Alignment::Left, false,
-               std::move(privileges)),
-        Column(store ? "Kart no" : "Kart No", ColumnKind::Text, 63, store),
-        Column("Şifre", ColumnKind::Text, 44, store),
-        Column("Parmak izi", store ? ColumnKind::Picture : ColumnKind::Text, 70, false,
-               Alignment::Centre),
-        Column("Seç", ColumnKind::Check, 41, true, Alignment::Centre, !store),
+        MakeColumn("Per.No", ColumnKind::Text, 57, false, Alignment::Left, store),
+        MakeColumn("İsim", ColumnKind::Text, 64, store),
+        MakeColumn("Yetki", ColumnKind::DropDown, 57, store, Alignment::Left, false,
+                   std::move(privileges)),
+        MakeColumn(store ? "Kart no" : "Kart No", ColumnKind::Text, 63, store),
+        MakeColumn("Şifre", ColumnKind::Text, 44, store),
+        MakeColumn("Parmak izi", store ? ColumnKind::Picture : ColumnKind::Text, 70, false,
+                   Alignment::Centre),
+        MakeColumn("Seç", ColumnKind::Check, 41, true, Alignment::Centre, !store),
     };
 }
 

@@ -31,28 +31,21 @@ constexpr const char* kNewDeviceTexts[kDeviceFieldCount] = {
 }  // namespace
 
 std::vector<GridColumn> SettingsGridColumns() {
-    auto column = [](const char* header, ColumnKind kind, int width, bool editable,
-                     std::vector<std::string> items = {}) {
-        GridColumn c;
-        c.header = header;
-        c.kind = kind;
-        c.width = width;
-        c.editable = editable;
-        c.items = std::move(items);
-        return c;
-    };
     return {
-        column("Cihaz Adı", ColumnKind::Text, 72, true),
-        column("Bağ.Tipi", ColumnKind::DropDown, 66, true, {kEthernet, kCommPort}),
-        column("Chz.No", ColumnKind::Numeric, 51, true),
-        column("Port No", ColumnKind::DropDown, 53, true, {"Com1", "Com2", "Com3", "Com4"}),
-        column("B.rate", ColumnKind::DropDown, 54, true, {"115200", "19200", "9600"}),
-        column("IP Adres", ColumnKind::Text, 92, true),
-        column("IP Port", ColumnKind::Numeric, 48, true),
-        column("Parola", ColumnKind::Text, 47, true),
-        column("G/Ç Durumu", ColumnKind::DropDown, 90, true,
-               {"Standart", "Her Zaman Giriş", "Her Zaman Çıkış"}),
-        column("İşlem Durumu", ColumnKind::Text, 146, false),
+        MakeColumn("Cihaz Adı", ColumnKind::Text, 72, true),
+        MakeColumn("Bağ.Tipi", ColumnKind::DropDown, 66, true, Alignment::Left, false,
+                   {kEthernet, kCommPort}),
+        MakeColumn("Chz.No", ColumnKind::Numeric, 51, true),
+        MakeColumn("Port No", ColumnKind::DropDown, 53, true, Alignment::Left, false,
+                   {"Com1", "Com2", "Com3", "Com4"}),
+        MakeColumn("B.rate", ColumnKind::DropDown, 54, true, Alignment::Left, false,
+                   {"115200", "19200", "9600"}),
+        MakeColumn("IP Adres", ColumnKind::Text, 92, true),
+        MakeColumn("IP Port", ColumnKind::Numeric, 48, true),
+        MakeColumn("Parola", ColumnKind::Text, 47, true),
+        MakeColumn("G/Ç Durumu", ColumnKind::DropDown, 90, true, Alignment::Left, false,
+                   {"Standart", "Her Zaman Giriş", "Her Zaman Çıkış"}),
+        MakeColumn("İşlem Durumu", ColumnKind::Text, 146, false),
     };
 }
 
