@@ -64,6 +64,16 @@ public:
         if (in.bad()) return std::nullopt;
         return std::move(content).str();
     }
+    std::optional<std::string> ReadTail(const std::string& path, uint64_t count) override {
+        std::ifstream in(path, std::ios::binary | std::ios::ate);
+        if (!in) return std::nullopt;
+        const auto size = static_cast<uint64_t>(in.tellg());
+        const uint64_t start = size > count ? size - count : 0;
+        std::string tail(static_cast<size_t>(size - start), '\0');
+        in.seekg(static_cast<std::streamoff>(start));
+        if (!in.read(tail.data(), static_cast<std::streamsize>(tail.size()))) return std::nullopt;
+        return tail;
+    }
     std::unique_ptr<WritableFile> OpenAppend(const std::string& path) override {
         return Open(path, O_WRONLY | O_APPEND | O_CREAT);
     }
@@ -100,6 +110,13 @@ private:
 };
 
 }  // namespace
+
+std::optional<std::string> FileSystem::ReadTail(const std::string& path, uint64_t count) {
+    std::optional<std::string> content = ReadFile(path);
+    if (content && content->size() > count)
+        content->erase(0, content->size() - static_cast<size_t>(count));
+    return content;
+}
 
 FileSystem& RealFileSystem() {
     static PosixFileSystem fs;

@@ -26,6 +26,8 @@ public:
     virtual ~FileSystem() = default;
     // The whole content, or nullopt when the file is missing or unreadable.
     virtual std::optional<std::string> ReadFile(const std::string& path) = 0;
+    // The last `count` bytes (all of a shorter file), or nullopt like ReadFile.
+    virtual std::optional<std::string> ReadTail(const std::string& path, uint64_t count);
     // Opens for appending, creating the file when it is missing.
     virtual std::unique_ptr<WritableFile> OpenAppend(const std::string& path) = 0;
     // Creates the file empty, replacing any earlier content.

@@ -1,6 +1,8 @@
 #include "core/Transfer.h"
 
+#include <algorithm>
 #include <array>
+#include <string_view>
 
 #include "core/DeviceConnect.h"
 #include "core/Errors.h"
@@ -15,17 +17,58 @@ constexpr const char* kBackupFolder = "yedekler";
 constexpr const char* kAlwaysIn = "Her Zaman Giriş";
 constexpr const char* kAlwaysOut = "Her Zaman Çıkış";
 
+bool IsDigits(std::string_view text) {
+    return !text.empty() &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// "000,ddddd,S YYYY/MM/DD HH:MM:00" with a state of any width.
+bool IsWholeRecordLine(std::string_view line) {
+    if (line.size() < 31 || line.substr(0, 4) != "000," || !IsDigits(line.substr(4, 5)) ||
+        line[9] != ',')
+        return false;
+    const std::string_view rest = line.substr(10);
+    const size_t blank = rest.find(' ');
+    if (blank == std::string_view::npos) return false;
+    const std::string_view state = rest.substr(0, blank);
+    if (!IsDigits(state.front() == '-' ? state.substr(1) : state)) return false;
+    const std::string_view when = rest.substr(blank);  // " YYYY/MM/DD HH:MM:00"
+    return when.size() == 20 && IsDigits(when.substr(1, 4)) && when[5] == '/' &&
+           IsDigits(when.substr(6, 2)) && when[8] == '/' && IsDigits(when.substr(9, 2)) &&
+           when[11] == ' ' && IsDigits(when.substr(12, 2)) && when[14] == ':' &&
+           IsDigits(when.substr(15, 2)) && when.substr(17) == ":00";
+}
+
+// Whether the bytes after a file's last line end are what an interrupted
+// transfer left: zeros of a power cut, or part of a record line (a line that
+// lost only its LF included). Their records are still on a terminal, since a
+// log is erased only once its lines are on the disk. Anything else, a whole
+// record line without a line end among it, may be someone's own text and is
+// kept.
+bool IsInterruptedTail(std::string_view tail) {
+    const size_t last = tail.find_last_not_of('\0');
+    if (last == std::string_view::npos) return true;
+    std::string_view fragment = tail.substr(0, last + 1);
+    const bool lostLf = fragment.back() == '\r';
+    if (lostLf) fragment.remove_suffix(1);
+    constexpr std::string_view kHead = "000,";
+    if (fragment.size() < kHead.size()) return kHead.substr(0, fragment.size()) == fragment;
+    if (fragment.substr(0, kHead.size()) != kHead) return false;
+    if (fragment.find_first_not_of("0123456789,/: -") != std::string_view::npos) return false;
+    return lostLf || !IsWholeRecordLine(fragment);
+}
+
 // Both files of one device. Lines reach them all or nothing: a failure cuts
 // both back to the length they had before this device began.
 class DeviceFiles {
-public:
+  public:
     DeviceFiles(FileSystem& fs, const std::string& backupPath, const std::string& recordPath)
         : fs_(fs),
           folders_{DirectoryOf(backupPath), DirectoryOf(recordPath)},
           backup_(fs.OpenAppend(backupPath)),
           record_(fs.OpenAppend(recordPath)) {
-        backupStart_ = backup_->Size();
-        recordStart_ = record_->Size();
+        backupStart_ = StartOnANewLine(*backup_, backupPath);
+        recordStart_ = StartOnANewLine(*record_, recordPath);
     }
     ~DeviceFiles() { RollBack(); }
 
@@ -61,7 +104,8 @@ public:
     void RollBack() noexcept {
         if (done_) return;
         done_ = true;
-        for (auto [file, start] : {std::pair{record_.get(), recordStart_}, std::pair{backup_.get(), backupStart_}}) {
+        for (auto [file, start] :
+             {std::pair{record_.get(), recordStart_}, std::pair{backup_.get(), backupStart_}}) {
             try {
                 if (file->Size() != start) {
                     file->Truncate(start);
@@ -76,7 +120,36 @@ public:
         }
     }
 
-private:
+  private:
+    // Makes the lines to come start on a line of their own: removes what an
+    // interrupted transfer left after the last line end, or ends a last line
+    // that someone else left open. Returns the length the device starts from.
+    uint64_t StartOnANewLine(WritableFile& file, const std::string& path) {
+        const uint64_t size = file.Size();
+        if (size == 0) return 0;
+        constexpr uint64_t kWindow = 64 * 1024;
+        std::optional<std::string> tail = fs_.ReadTail(path, kWindow);
+        if (!tail || tail->size() != std::min(size, kWindow))
+            return size;  // unreadable: leave it be
+        size_t lastEnd = tail->rfind('\n');
+        if (lastEnd == std::string::npos && size > kWindow) {
+            tail = fs_.ReadFile(path);
+            if (!tail || tail->size() != size) return size;
+            lastEnd = tail->rfind('\n');
+        }
+        const size_t open = lastEnd == std::string::npos ? 0 : lastEnd + 1;
+        if (open == tail->size()) return size;
+        const uint64_t end = size - (tail->size() - open);
+        if (IsInterruptedTail(std::string_view(*tail).substr(open))) {
+            file.Truncate(end);
+            file.Sync();
+            return end;
+        }
+        file.Write("\r\n");
+        file.Sync();
+        return size + 2;
+    }
+
     FileSystem& fs_;
     std::array<std::string, 2> folders_;
     std::unique_ptr<WritableFile> backup_;
@@ -89,40 +162,34 @@ private:
 }  // namespace
 
 std::vector<GridColumn> MainGridColumns() {
-    auto column = [](const char* header, ColumnKind kind, int width, bool editable = false,
-                     Alignment alignment = Alignment::Left) {
-        GridColumn c;
-        c.header = header;
-        c.kind = kind;
-        c.width = width;
-        c.editable = editable;
-        c.alignment = alignment;
-        return c;
-    };
     return {
-        column("Bağlan", ColumnKind::Check, 51, true, Alignment::Centre),
-        column("Cihaz Adı", ColumnKind::Text, 122),
-        column("Bağlantı Şekli", ColumnKind::Text, 238),
-        column("Transfer Durumu", ColumnKind::Progress, 105),
-        column("Durum", ColumnKind::Picture, 72, false, Alignment::Centre),
+        MakeColumn("Bağlan", ColumnKind::Check, 51, true, Alignment::Centre),
+        MakeColumn("Cihaz Adı", ColumnKind::Text, 122, false),
+        MakeColumn("Bağlantı Şekli", ColumnKind::Text, 238, false),
+        MakeColumn("Transfer Durumu", ColumnKind::Progress, 105, false),
+        MakeColumn("Durum", ColumnKind::Picture, 72, false, Alignment::Centre),
     };
 }
 
 std::optional<std::string> ConnectionDescription(const DeviceRecord& device) {
-    if (device.connectionType() == kEthernet) return "IP: " + device.ipAddress() + " /Port: " + device.ipPort();
+    if (device.connectionType() == kEthernet)
+        return "IP: " + device.ipAddress() + " /Port: " + device.ipPort();
     if (device.connectionType() == kCommPort)
-        return "Mak.No: " + device.machineNumber() + " /Port: " + device.port() + " /B.rate: " + device.baudRate();
+        return "Mak.No: " + device.machineNumber() + " /Port: " + device.port() +
+               " /B.rate: " + device.baudRate();
     return std::nullopt;
 }
 
 void FillDeviceGrid(GridModel& grid, const DeviceTable& devices) {
-    if (grid.RowCount() < devices.deviceCount()) grid.AppendRows(devices.deviceCount() - grid.RowCount());
+    if (grid.RowCount() < devices.deviceCount())
+        grid.AppendRows(devices.deviceCount() - grid.RowCount());
     for (int k = 1; k <= devices.deviceCount(); ++k) {
         const int row = k - 1;
         const DeviceRecord& device = devices.at(k);
         grid.SetChecked(kMainColumnTick, row, true);
         grid.SetText(kMainColumnName, row, device.name());
-        if (auto description = ConnectionDescription(device)) grid.SetText(kMainColumnConnection, row, *description);
+        if (auto description = ConnectionDescription(device))
+            grid.SetText(kMainColumnConnection, row, *description);
         grid.SetValue(kMainColumnStatus, row, kPictureNone);
     }
 }
@@ -133,11 +200,14 @@ int32_t StateToWrite(const std::string& inOutMode, int32_t terminalState) {
     switch (terminalState) {
         case 0:
         case 2:
-        case 4: return 1;
+        case 4:
+            return 1;
         case 1:
         case 3:
-        case 5: return 0;
-        default: return terminalState;
+        case 5:
+            return 0;
+        default:
+            return terminalState;
     }
 }
 
@@ -162,12 +232,13 @@ std::string RecordLine(int32_t userNumber, int32_t state, int32_t year, int32_t 
 }
 
 std::string BackupFileName(const std::tm& today, int32_t deviceNumber) {
-    return ZeroPadded(today.tm_year + 1900, 4) + ZeroPadded(today.tm_mon + 1, 2) + ZeroPadded(today.tm_mday, 2) +
-           "." + ZeroPadded(deviceNumber, 3);
+    return ZeroPadded(today.tm_year + 1900, 4) + ZeroPadded(today.tm_mon + 1, 2) +
+           ZeroPadded(today.tm_mday, 2) + "." + ZeroPadded(deviceNumber, 3);
 }
 
-AttendanceTransfer::AttendanceTransfer(GridModel& grid, const DeviceTable& devices, TerminalLink& link,
-                                       TransferView& view, TransferSettings settings)
+AttendanceTransfer::AttendanceTransfer(GridModel& grid, const DeviceTable& devices,
+                                       TerminalLink& link, TransferView& view,
+                                       TransferSettings settings)
     : grid_(grid), devices_(devices), link_(link), view_(view), settings_(std::move(settings)) {}
 
 void AttendanceTransfer::Run() {
@@ -187,8 +258,8 @@ void AttendanceTransfer::Run() {
                 view_.RepaintGrid();
                 continue;
             }
-            const auto connected =
-                ConnectByExactType(link_, ConnectionTexts::FromRecord(device), SerialOrder::BaudPortMachine);
+            const auto connected = ConnectByExactType(link_, ConnectionTexts::FromRecord(device),
+                                                      SerialOrder::BaudPortMachine);
             if (!connected.has_value()) {
                 outcome.result = DeviceOutcome::Result::NotContacted;
             } else if (*connected) {
@@ -212,7 +283,8 @@ void AttendanceTransfer::Run() {
             view_.RepaintGrid();
         }
     } catch (const std::exception& error) {
-        if (!outcomes_.empty() && outcomes_.back().error.empty()) outcomes_.back().error = error.what();
+        if (!outcomes_.empty() && outcomes_.back().error.empty())
+            outcomes_.back().error = error.what();
         link_.Disconnect();
         view_.RepaintGrid();
         throw;
@@ -226,9 +298,11 @@ void AttendanceTransfer::TransferDevice(int32_t machineNumber, const std::string
     const std::string folder = JoinPath(settings_.programFolder, kBackupFolder);
     if (!fs.Exists(folder)) {
         fs.CreateDirectories(folder);
-        fs.SyncDirectory(DirectoryOf(folder));  // else a power cut may take the folder, backups and all
+        // Else a power cut may take the new folder, backups and all.
+        fs.SyncDirectory(DirectoryOf(folder));
     }
-    const std::string backupPath = JoinPath(folder, BackupFileName(settings_.today(), transferRow_));
+    const std::string backupPath =
+        JoinPath(folder, BackupFileName(settings_.today(), transferRow_));
 
     DeviceFiles files(fs, backupPath, settings_.recordFilePath);
 
@@ -241,8 +315,8 @@ void AttendanceTransfer::TransferDevice(int32_t machineNumber, const std::string
     AttendanceValues v;
     while (link_.NextAttendanceRecord(machineNumber, v)) {
         ++n;
-        lines += RecordLine(v.userNumber, StateToWrite(inOutMode, v.inOutState), v.year, v.month, v.day, v.hour,
-                            v.minute);
+        lines += RecordLine(v.userNumber, StateToWrite(inOutMode, v.inOutState), v.year, v.month,
+                            v.day, v.hour, v.minute);
         lines += "\r\n";
         grid_.SetValue(kMainColumnProgress, row, ProgressPercent(n, count));
         view_.RepaintGrid();

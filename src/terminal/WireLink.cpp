@@ -110,7 +110,8 @@ std::optional<Frame> WireLink::Receive(int32_t m, uint16_t seq, bool anyMachine,
         }
         // Only bytes that build up a frame keep the call alive: garbage and
         // traffic that is not ours, however steady, must not hold it forever.
-        if (decoder_.buffered() > pending) deadline = std::max(deadline, Clock::now() + options_.idleTimeout);
+        if (decoder_.buffered() > pending)
+            deadline = std::max(deadline, Clock::now() + options_.idleTimeout);
         if (!transport_) return std::nullopt;
         pending = decoder_.buffered();
         size_t received = 0;

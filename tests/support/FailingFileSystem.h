@@ -13,7 +13,7 @@
 namespace aktarim::test {
 
 class FailingFileSystem : public FileSystem {
-public:
+  public:
     // Counted calls: the opens, Write, Sync, Truncate, Rename, Remove and
     // CreateDirectories; with countCloseAndDirectorySync also Close and
     // SyncDirectory. Which calls fail: the n-th counted call (1-based) once,
@@ -34,11 +34,17 @@ public:
     void Check(const std::string& path) {
         ++calls;
         const bool byCount = failAt > 0 && (calls == failAt || (failFromThenOn && calls > failAt));
-        const bool byPath = !failPathContaining.empty() && path.find(failPathContaining) != std::string::npos;
+        const bool byPath =
+            !failPathContaining.empty() && path.find(failPathContaining) != std::string::npos;
         if (byCount || byPath) throw AppError(ErrorKind::Io, IoErrorText(errorNumber));
     }
 
-    std::optional<std::string> ReadFile(const std::string& path) override { return real_.ReadFile(path); }
+    std::optional<std::string> ReadFile(const std::string& path) override {
+        return real_.ReadFile(path);
+    }
+    std::optional<std::string> ReadTail(const std::string& path, uint64_t count) override {
+        return real_.ReadTail(path, count);
+    }
     std::unique_ptr<WritableFile> OpenAppend(const std::string& path) override {
         Check(path);
         return Wrap(real_.OpenAppend(path), path);
@@ -65,9 +71,9 @@ public:
     }
     bool Exists(const std::string& path) override { return real_.Exists(path); }
 
-private:
+  private:
     class File : public WritableFile {
-    public:
+      public:
         File(FailingFileSystem& fs, std::unique_ptr<WritableFile> inner, std::string path)
             : fs_(fs), inner_(std::move(inner)), path_(std::move(path)) {}
         void Write(std::string_view bytes) override {
@@ -101,13 +107,14 @@ private:
             inner_->Close();
         }
 
-    private:
+      private:
         FailingFileSystem& fs_;
         std::unique_ptr<WritableFile> inner_;
         std::string path_;
     };
 
-    std::unique_ptr<WritableFile> Wrap(std::unique_ptr<WritableFile> inner, const std::string& path) {
+    std::unique_ptr<WritableFile> Wrap(std::unique_ptr<WritableFile> inner,
+                                       const std::string& path) {
         return std::make_unique<File>(*this, std::move(inner), path);
     }
 
