@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "LoopbackListener.h"
 #include "terminal/Frame.h"
 #include "terminal/Messages.h"
 
@@ -62,17 +63,7 @@ class HostilePeer {
 
     explicit HostilePeer(Script script, std::chrono::milliseconds bound = std::chrono::seconds(5))
         : script_(std::move(script)), bound_(bound) {
-        listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (listener_ < 0 ||
-            ::bind(listener_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-            ::listen(listener_, 4) != 0 ||
-            ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-            throw std::runtime_error("hostile peer cannot listen");
-        port = ntohs(address.sin_port);
+        listener_ = ListenOnLoopback(port);
         thread_ = std::thread([this] { Serve(); });
     }
     ~HostilePeer() {

@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "LoopbackListener.h"
 #include "terminal/Frame.h"
 #include "terminal/Messages.h"
 
@@ -25,17 +26,7 @@ class ScriptedPeer {
     using Script = std::function<Bytes(const wire::Frame&)>;
 
     explicit ScriptedPeer(Script script) : script_(std::move(script)) {
-        listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (listener_ < 0 ||
-            ::bind(listener_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-            ::listen(listener_, 4) != 0 ||
-            ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-            throw std::runtime_error("scripted peer cannot listen");
-        port = ntohs(address.sin_port);
+        listener_ = ListenOnLoopback(port);
         thread_ = std::thread([this] { Serve(); });
     }
     ~ScriptedPeer() {
