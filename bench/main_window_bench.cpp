@@ -9,10 +9,7 @@
 #include <vector>
 
 #include "forms/AppState.h"
-#include "forms/Tayarlarform.h"
-#include "forms/Tmainform.h"
-#include "forms/Tpersonelform.h"
-#include "forms/Tuyariform.h"
+#include "forms/ApplicationWindows.h"
 
 int main(int argc, char** argv) {
     if (argc != 3) {
@@ -26,13 +23,8 @@ int main(int argc, char** argv) {
     state.programFolder = argv[1];
     state.configFile = std::make_unique<aktarim::IniFile>(state.ConfigFilePath(), *state.fileSystem);
     aktarim::UseWireLinks(state);
-    aktarim::Tmainform mainform(state);
-    aktarim::Tayarlarform ayarlarform(state);
-    aktarim::Tpersonelform personelform(state);
-    aktarim::Tuyariform uyariform(state);
-    state.ayarlarform = &ayarlarform;
-    state.personelform = &personelform;
-    state.uyariform = &uyariform;
+    aktarim::ApplicationWindows windows(state);
+    aktarim::Tmainform& mainform = windows.mainform;
     mainform.show();
     QApplication::processEvents();
 

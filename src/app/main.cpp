@@ -12,11 +12,8 @@
 #include "core/DeviceConfig.h"
 #include "core/IniFile.h"
 #include "forms/AppState.h"
+#include "forms/ApplicationWindows.h"
 #include "forms/FormStyle.h"
-#include "forms/Tayarlarform.h"
-#include "forms/Tmainform.h"
-#include "forms/Tpersonelform.h"
-#include "forms/Tuyariform.h"
 
 namespace {
 
@@ -60,14 +57,7 @@ int main(int argc, char** argv) {
         std::make_unique<aktarim::IniFile>(state.ConfigFilePath(), *state.fileSystem);
     aktarim::UseWireLinks(state);
 
-    aktarim::Tmainform mainform(state);
-    aktarim::Tayarlarform ayarlarform(state);
-    aktarim::Tpersonelform personelform(state);
-    aktarim::Tuyariform uyariform(state);
-    state.ayarlarform = &ayarlarform;
-    state.personelform = &personelform;
-    state.uyariform = &uyariform;
-
-    mainform.show();
+    aktarim::ApplicationWindows windows(state);
+    windows.mainform.show();
     return QApplication::exec();
 }
