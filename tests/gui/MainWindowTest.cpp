@@ -35,6 +35,8 @@
 namespace aktarim {
 namespace {
 
+using test::SplitLines;
+
 // Lines joined with CR LF and stored in code page 1254, like the user's file.
 std::string IniBytes(const std::vector<std::string>& lines) {
     std::string text;
@@ -79,21 +81,6 @@ class LoopGuard {
   private:
     QTimer timer_;
 };
-
-std::vector<std::string> SplitLines(const std::string& bytes) {
-    std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < bytes.size()) {
-        const size_t end = bytes.find("\r\n", start);
-        if (end == std::string::npos) {
-            lines.push_back(bytes.substr(start) + "<no CR LF>");
-            break;
-        }
-        lines.push_back(bytes.substr(start, end - start));
-        start = end + 2;
-    }
-    return lines;
-}
 
 class MainWindowTest : public ::testing::Test {
   protected:

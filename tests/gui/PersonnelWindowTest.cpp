@@ -39,6 +39,8 @@
 namespace aktarim {
 namespace {
 
+using test::SplitLines;
+
 constexpr int kPerNo = kPersonnelColumnPerNo;
 constexpr int kIsim = kPersonnelColumnIsim;
 constexpr int kYetki = kPersonnelColumnYetki;
@@ -78,21 +80,6 @@ std::string Crlf(const std::vector<std::string>& lines) {
     std::string text;
     for (const std::string& line : lines) text += line + "\r\n";
     return Utf8ToCp1254(text);
-}
-
-std::vector<std::string> SplitLines(const std::string& bytes) {
-    std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < bytes.size()) {
-        const size_t end = bytes.find("\r\n", start);
-        if (end == std::string::npos) {
-            lines.push_back(bytes.substr(start) + "<no CR LF>");
-            break;
-        }
-        lines.push_back(bytes.substr(start, end - start));
-        start = end + 2;
-    }
-    return lines;
 }
 
 // Types text key by key; QTest's own typing knows only ASCII.
