@@ -39,13 +39,23 @@ bool IsWholeRecordLine(std::string_view line) {
            IsDigits(when.substr(15, 2)) && when.substr(17) == ":00";
 }
 
+bool HoldsLine(std::string_view lines, std::string_view line) {
+    for (size_t at = lines.find(line); at != std::string_view::npos;
+         at = lines.find(line, at + 1)) {
+        const bool starts = at == 0 || lines[at - 1] == '\n';
+        if (starts && lines.substr(at + line.size(), 2) == "\r\n") return true;
+    }
+    return false;
+}
+
 // Whether the bytes after a file's last line end are what an interrupted
-// transfer left: zeros of a power cut, or part of a record line (a line that
-// lost only its LF included). Their records are still on a terminal, since a
-// log is erased only once its lines are on the disk. Anything else, a whole
-// record line without a line end among it, may be someone's own text and is
-// kept.
-bool IsInterruptedTail(std::string_view tail) {
+// transfer left: zeros of a power cut, part of a record line (a line that
+// lost only its LF included), or a whole record line that the lines about to
+// be written hold again. Their records are still on a terminal, since a log
+// is erased only once its lines are on the disk. Anything else, a whole
+// record line the terminal no longer has among it, may be someone's own text
+// and is kept.
+bool IsInterruptedTail(std::string_view tail, std::string_view lines) {
     const size_t last = tail.find_last_not_of('\0');
     if (last == std::string_view::npos) return true;
     std::string_view fragment = tail.substr(0, last + 1);
@@ -55,7 +65,7 @@ bool IsInterruptedTail(std::string_view tail) {
     if (fragment.size() < kHead.size()) return kHead.substr(0, fragment.size()) == fragment;
     if (fragment.substr(0, kHead.size()) != kHead) return false;
     if (fragment.find_first_not_of("0123456789,/: -") != std::string_view::npos) return false;
-    return lostLf || !IsWholeRecordLine(fragment);
+    return lostLf || !IsWholeRecordLine(fragment) || HoldsLine(lines, fragment);
 }
 
 // Both files of one device. Lines reach them all or nothing: a failure cuts
@@ -65,10 +75,12 @@ class DeviceFiles {
     DeviceFiles(FileSystem& fs, const std::string& backupPath, const std::string& recordPath)
         : fs_(fs),
           folders_{DirectoryOf(backupPath), DirectoryOf(recordPath)},
+          backupPath_(backupPath),
+          recordPath_(recordPath),
           backup_(fs.OpenAppend(backupPath)),
           record_(fs.OpenAppend(recordPath)) {
-        backupStart_ = StartOnANewLine(*backup_, backupPath);
-        recordStart_ = StartOnANewLine(*record_, recordPath);
+        backupStart_ = backup_->Size();
+        recordStart_ = record_->Size();
     }
     ~DeviceFiles() { RollBack(); }
 
@@ -76,6 +88,8 @@ class DeviceFiles {
     // after cutting both files back.
     void Commit(std::string_view lines) {
         try {
+            StartOnANewLine(*record_, recordPath_, recordStart_, lines);
+            StartOnANewLine(*backup_, backupPath_, backupStart_, lines);
             if (!lines.empty()) {
                 record_->Write(lines);
                 backup_->Write(lines);
@@ -123,35 +137,38 @@ class DeviceFiles {
   private:
     // Makes the lines to come start on a line of their own: removes what an
     // interrupted transfer left after the last line end, or ends a last line
-    // that someone else left open. Returns the length the device starts from.
-    uint64_t StartOnANewLine(WritableFile& file, const std::string& path) {
-        const uint64_t size = file.Size();
-        if (size == 0) return 0;
+    // that someone else left open. start follows, so that a failure later
+    // cuts the file back to where this device began.
+    void StartOnANewLine(WritableFile& file, const std::string& path, uint64_t& start,
+                         std::string_view lines) {
+        const uint64_t size = start;
+        if (size == 0) return;
         constexpr uint64_t kWindow = 64 * 1024;
         std::optional<std::string> tail = fs_.ReadTail(path, kWindow);
-        if (!tail || tail->size() != std::min(size, kWindow))
-            return size;  // unreadable: leave it be
+        if (!tail || tail->size() != std::min(size, kWindow)) return;  // unreadable: leave it be
         size_t lastEnd = tail->rfind('\n');
         if (lastEnd == std::string::npos && size > kWindow) {
             tail = fs_.ReadFile(path);
-            if (!tail || tail->size() != size) return size;
+            if (!tail || tail->size() != size) return;
             lastEnd = tail->rfind('\n');
         }
         const size_t open = lastEnd == std::string::npos ? 0 : lastEnd + 1;
-        if (open == tail->size()) return size;
-        const uint64_t end = size - (tail->size() - open);
-        if (IsInterruptedTail(std::string_view(*tail).substr(open))) {
+        if (open == tail->size()) return;
+        if (IsInterruptedTail(std::string_view(*tail).substr(open), lines)) {
+            const uint64_t end = size - (tail->size() - open);
             file.Truncate(end);
             file.Sync();
-            return end;
+            start = end;
+            return;
         }
         file.Write("\r\n");
-        file.Sync();
-        return size + 2;
+        start = size + 2;
     }
 
     FileSystem& fs_;
     std::array<std::string, 2> folders_;
+    std::string backupPath_;
+    std::string recordPath_;
     std::unique_ptr<WritableFile> backup_;
     std::unique_ptr<WritableFile> record_;
     uint64_t backupStart_ = 0;

@@ -344,6 +344,27 @@ TEST(TornTail, TheNextTransferCutsItAndKeepsEveryWholeLine) {
     }
 }
 
+// A whole record line left without its line end by a cut write, whose
+// record the terminal still holds, goes too: the transfer writes it again.
+TEST(TornTail, AWholeLineTheTerminalStillHoldsIsCutNotDoubled) {
+    auto terminals = std::make_shared<Terminals>();
+    TempDir dir;
+    const Disk disk = RealDisk(dir);
+    TransferScenario s(terminals, TransferLayout{});
+    s.Seed(disk);
+    const std::string first = ExpectedBlock(*terminals, 0);
+    const std::string cut = first.substr(0, first.find("\r\n"));
+    const std::string line = kOldRecordLine;
+    disk.put(disk.root + "/qb400.txt", line + cut);
+    disk.put(disk.root + "/yedekler/20240305.001", line + cut + "\r");
+    s.Open(RealFileSystem(), disk.root);
+    ASSERT_EQ(ActCatching(s).kind, Ending::Kind::Completed);
+    std::string all;
+    for (int k = 0; k < Terminals::kCount; ++k) all += ExpectedBlock(*terminals, k);
+    EXPECT_EQ(disk.read(disk.root + "/qb400.txt"), line + all);
+    EXPECT_EQ(disk.read(disk.root + "/yedekler/20240305.001"), line + first);
+}
+
 // --- the crash double itself -----------------------------------------------
 
 TEST(CrashingFileSystem, KeepsOnlySyncedBytesAndNamesOfSyncedFolders) {
