@@ -4,6 +4,8 @@ JOBS ?= 2
 PRESET ?= release
 BUILD := build/$(PRESET)
 WERROR := $(if $(filter true,$(CI)),ON,OFF)
+# ccache, where the machine has it, shares objects between work trees.
+LAUNCHER := $(shell command -v ccache 2>/dev/null)
 
 DEB_PACKAGES := cmake make g++ clang pkg-config qt6-base-dev qt6-svg-dev libgl-dev \
 	libasio-dev libsqlite3-dev libcli11-dev nlohmann-json3-dev libgtest-dev libgmock-dev \
@@ -23,7 +25,7 @@ deps:
 	fi
 
 configure: deps
-	cmake --preset $(PRESET) -DAKTARIM_WERROR=$(WERROR) >/dev/null
+	cmake --preset $(PRESET) -DAKTARIM_WERROR=$(WERROR) $(if $(LAUNCHER),-DCMAKE_CXX_COMPILER_LAUNCHER=$(LAUNCHER)) >/dev/null
 
 build: configure
 	cmake --build $(BUILD) -j$(JOBS)

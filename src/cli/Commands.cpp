@@ -15,7 +15,7 @@
 #include "core/Transfer.h"
 #include "settings/SettingsCommands.h"
 #include "terminal/ConnectionRules.h"
-#include "terminal/TerminalLink.h"
+#include "core/TerminalLink.h"
 
 namespace aktarim {
 namespace {

@@ -1,7 +1,7 @@
 #include "core/DeviceConnect.h"
 
 #include "core/Text.h"
-#include "terminal/TerminalLink.h"
+#include "core/TerminalLink.h"
 
 namespace aktarim {
 

@@ -8,7 +8,7 @@
 #include "core/Errors.h"
 #include "core/NumberField.h"
 #include "core/Text.h"
-#include "terminal/TerminalLink.h"
+#include "core/TerminalLink.h"
 
 namespace aktarim {
 namespace {

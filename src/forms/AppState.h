@@ -10,7 +10,7 @@
 #include "core/FileSystem.h"
 #include "core/IniFile.h"
 #include "terminal/ConnectionRules.h"
-#include "terminal/TerminalLink.h"
+#include "core/TerminalLink.h"
 
 namespace aktarim {
 

@@ -8,7 +8,7 @@
 #include "core/Text.h"
 #include "personnel/PersonnelStore.h"
 #include "terminal/ConnectionRules.h"
-#include "terminal/TerminalLink.h"
+#include "core/TerminalLink.h"
 
 namespace aktarim {
 namespace {

@@ -7,7 +7,7 @@
 #include "core/NumberField.h"
 #include "core/Text.h"
 #include "terminal/ConnectionRules.h"
-#include "terminal/TerminalLink.h"
+#include "core/TerminalLink.h"
 
 namespace aktarim {
 namespace {

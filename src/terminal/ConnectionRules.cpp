@@ -4,7 +4,7 @@
 #include "core/DeviceConfig.h"
 #include "core/GridModel.h"
 #include "core/Text.h"
-#include "terminal/TerminalLink.h"
+#include "core/TerminalLink.h"
 
 namespace aktarim {
 namespace {

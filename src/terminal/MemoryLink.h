@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "terminal/MemoryTerminal.h"
-#include "terminal/TerminalLink.h"
+#include "core/TerminalLink.h"
 
 namespace aktarim {
 

@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "terminal/TerminalLink.h"
+#include "core/TerminalLink.h"
 
 namespace aktarim {
 

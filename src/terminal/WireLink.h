@@ -21,7 +21,7 @@
 #include "terminal/Frame.h"
 #include "terminal/LinkOptions.h"
 #include "terminal/Messages.h"
-#include "terminal/TerminalLink.h"
+#include "core/TerminalLink.h"
 #include "terminal/Transport.h"
 
 namespace aktarim {

@@ -2,11 +2,13 @@
 // What the program uses of a terminal. Every window holds its own link; each
 // call blocks until the terminal answers or its timeout passes. A false result
 // is no error: a link that is not connected, a dropped connection or a
-// timeout all answer false (and leave the link disconnected). A failure of
-// the link machinery itself throws AppError(Terminal, message).
+// timeout all answer false (and leave the link disconnected), and the link
+// remembers why (LastFailure). A failure of the link machinery itself throws
+// AppError(Terminal, message).
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace aktarim {
 
@@ -25,6 +27,29 @@ struct AttendanceValues {
     int32_t minute = 0;         // 10th
 };
 
+// Why the last call of a link answered false.
+enum class LinkFailureKind {
+    None,              // the last call went through
+    NotConnected,      // the call needed a connection and none was open
+    ConnectFailed,     // the terminal could not be reached
+    Timeout,           // no whole answer came in time
+    ConnectionClosed,  // the peer closed or dropped the connection
+    Protocol,          // the peer's answer broke the protocol
+    WrongMachine,      // a terminal with another machine number answered
+    Refused,           // the terminal answered that it will not do it
+};
+
+struct LinkFailure {
+    LinkFailureKind kind = LinkFailureKind::None;
+    std::string detail;  // what exactly happened, for support; may be empty
+
+    explicit operator bool() const { return kind != LinkFailureKind::None; }
+};
+
+// The user's words for a failure: "Zaman aşımı", or "Zaman aşımı: <detail>".
+std::string LinkFailureText(const LinkFailure& failure);
+std::string_view LinkFailureKindText(LinkFailureKind kind);
+
 // Status items of GetStatusValue.
 inline constexpr int32_t kStatusUserCount = 2;
 inline constexpr int32_t kStatusRecordCount = 6;
@@ -39,6 +64,9 @@ public:
     // Does nothing when no connection is open.
     virtual void Disconnect() = 0;
     virtual bool IsConnected() const = 0;
+    // Why the last call answered false; kind None after a call that went
+    // through.
+    virtual LinkFailure LastFailure() const { return {}; }
 
     virtual bool SetLinkValue(int32_t m, int32_t value) = 0;
     virtual bool GetStatusValue(int32_t m, int32_t item, int32_t& value) = 0;
