@@ -6,11 +6,37 @@
 namespace aktarim {
 namespace {
 
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+constexpr std::string_view kUtf16LeBom = "\xFF\xFE";
+
+// A line break or a NUL inside a written value would end it early or make a
+// new key of its rest.
 std::string SanitizeValue(std::string_view value) {
     std::string out(value);
     for (char& c : out)
-        if (c == '\r' || c == '\n') c = ' ';
+        if (c == '\r' || c == '\n' || c == '\0') c = ' ';
     return out;
+}
+
+bool EnclosedInQuotes(std::string_view value) {
+    return value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+           value.back() == value.front();
+}
+
+// The text of a value as a reader takes it from its line: up to a NUL,
+// trimmed, one pair of enclosing quotes dropped.
+std::string ValueAsRead(std::string_view text) {
+    text = TrimBlanks(text.substr(0, text.find('\0')));
+    if (EnclosedInQuotes(text)) text = text.substr(1, text.size() - 2);
+    return std::string(text);
+}
+
+// A value that itself starts and ends with the same quote gets one more
+// pair, so that it reads back as written (trimmed, as every value).
+std::string ValueAsWritten(const std::string& value) {
+    const std::string_view trimmed = TrimBlanks(value);
+    if (!EnclosedInQuotes(trimmed)) return value;
+    return trimmed.front() + std::string(trimmed) + trimmed.front();
 }
 
 }  // namespace
@@ -29,8 +55,19 @@ void IniFile::Reload() {
     sectionIndex_.clear();
     dirty_ = false;
     duplicateSections_ = false;
+    encoding_ = IniEncoding::Cp1254;
     const auto bytes = fs_.ReadFile(path_);
-    Parse(bytes ? Cp1254ToUtf8(*bytes) : std::string());
+    if (!bytes) {
+        Parse({});
+    } else if (bytes->starts_with(kUtf16LeBom)) {
+        encoding_ = IniEncoding::Utf16Le;
+        Parse(Utf16LeToUtf8(std::string_view(*bytes).substr(kUtf16LeBom.size())));
+    } else if (bytes->starts_with(kUtf8Bom)) {
+        encoding_ = IniEncoding::Utf8WithBom;
+        Parse(std::string_view(*bytes).substr(kUtf8Bom.size()));
+    } else {
+        Parse(Cp1254ToUtf8(*bytes));
+    }
 }
 
 void IniFile::Parse(std::string_view text) {
@@ -38,11 +75,12 @@ void IniFile::Parse(std::string_view text) {
     Section* current = &sections_.back();
     size_t pos = 0;
     while (pos < text.size()) {
-        size_t end = text.find('\n', pos);
+        // CR LF, LF or a lone CR ends a line.
+        size_t end = text.find_first_of("\r\n", pos);
         if (end == std::string_view::npos) end = text.size();
-        std::string_view line = text.substr(pos, end - pos);
+        const std::string_view line = text.substr(pos, end - pos);
         pos = end + 1;
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n') ++pos;
 
         const std::string_view trimmed = TrimBlanks(line);
         if (!trimmed.empty() && trimmed.front() == '[') {
@@ -63,11 +101,12 @@ void IniFile::Parse(std::string_view text) {
         Entry entry;
         entry.raw = std::string(line);
         const size_t eq = line.find('=');
-        if (eq != std::string_view::npos && !TrimBlanks(line.substr(0, eq)).empty()) {
+        const bool comment = !trimmed.empty() && trimmed.front() == ';';
+        if (!comment && eq != std::string_view::npos && !TrimBlanks(line.substr(0, eq)).empty()) {
             entry.isKey = true;
             entry.key = std::string(TrimBlanks(line.substr(0, eq)));
             entry.lowerKey = AsciiLower(entry.key);
-            entry.value = std::string(TrimBlanks(line.substr(eq + 1)));
+            entry.value = ValueAsRead(line.substr(eq + 1));
             current->keyIndex.emplace(entry.lowerKey, current->entries.size());
             ++current->keyCount;
         }
@@ -173,12 +212,20 @@ std::string IniFile::Serialize() const {
             if (e.modified) {
                 out += e.key;
                 out += '=';
-                out += e.value;
+                out += ValueAsWritten(e.value);
             } else {
                 out += e.raw;
             }
             out += "\r\n";
         }
+    }
+    switch (encoding_) {
+        case IniEncoding::Utf16Le:
+            return std::string(kUtf16LeBom) + Utf8ToUtf16Le(out);
+        case IniEncoding::Utf8WithBom:
+            return std::string(kUtf8Bom) + out;
+        case IniEncoding::Cp1254:
+            break;
     }
     return Utf8ToCp1254(out);
 }

@@ -1,7 +1,12 @@
 #pragma once
-// INI file in code page 1254 with CR LF line ends. Section and key names match
-// without regard to letter case, values read back trimmed, and every change
-// replaces the file on disk atomically (or once per Group).
+// INI file as the Windows profile functions read it: code page 1254, or
+// UTF-16 LE or UTF-8 when the file starts with their byte order mark; lines
+// end with CR LF, LF or a lone CR; a line whose first non-blank character is
+// ';' is a comment; a value is trimmed, ends at a NUL, and loses one pair of
+// enclosing "..." or '...'. Section and key names match without regard to
+// letter case. Every change replaces the file on disk atomically (or once per
+// Group), in the file's own encoding with CR LF line ends, keeping the lines
+// it did not change, comments included.
 #include <list>
 #include <string>
 #include <string_view>
@@ -12,11 +17,15 @@
 
 namespace aktarim {
 
+enum class IniEncoding { Cp1254, Utf8WithBom, Utf16Le };
+
 class IniFile {
 public:
     explicit IniFile(std::string path, FileSystem& fs = RealFileSystem());
 
     const std::string& path() const { return path_; }
+    // The encoding the file was read in, and is written back in.
+    IniEncoding encoding() const { return encoding_; }
 
     std::string ReadString(std::string_view section, std::string_view key,
                            std::string_view defaultValue) const;
@@ -53,7 +62,7 @@ public:
         bool open_ = true;
     };
 
-    // The serialised content as it would be written (code page 1254).
+    // The serialised content as it would be written, in the file's encoding.
     std::string Serialize() const;
 
 private:
@@ -81,6 +90,7 @@ private:
 
     std::string path_;
     FileSystem& fs_;
+    IniEncoding encoding_ = IniEncoding::Cp1254;
     std::list<Section> sections_;
     std::unordered_map<std::string, std::list<Section>::iterator> sectionIndex_;
     int groupDepth_ = 0;

@@ -129,6 +129,54 @@ std::string Utf8ToCp1254(std::string_view text) {
     return out;
 }
 
+std::string Utf16LeToUtf8(std::string_view bytes) {
+    constexpr char32_t kReplacement = 0xFFFD;
+    std::string out;
+    out.reserve(bytes.size() / 2 + bytes.size() / 8);
+    const auto unit = [&](size_t i) {
+        return static_cast<char32_t>(static_cast<unsigned char>(bytes[i]) |
+                                     (static_cast<unsigned char>(bytes[i + 1]) << 8));
+    };
+    size_t i = 0;
+    for (; i + 1 < bytes.size(); i += 2) {
+        const char32_t u = unit(i);
+        if (u >= 0xD800 && u <= 0xDBFF && i + 3 < bytes.size()) {
+            const char32_t low = unit(i + 2);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                AppendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
+                i += 2;
+                continue;
+            }
+        }
+        AppendUtf8(out, u >= 0xD800 && u <= 0xDFFF ? kReplacement : u);
+    }
+    if (i < bytes.size()) AppendUtf8(out, kReplacement);
+    return out;
+}
+
+std::string Utf8ToUtf16Le(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() * 2);
+    const auto put = [&](char32_t u) {
+        out.push_back(static_cast<char>(u & 0xFF));
+        out.push_back(static_cast<char>(u >> 8));
+    };
+    for (size_t i = 0; i < text.size();) {
+        int64_t cp = 0;
+        i += DecodeUtf8(text, i, cp);
+        if (cp < 0) {
+            put(0xFFFD);
+        } else if (cp >= 0x10000) {
+            const auto v = static_cast<char32_t>(cp - 0x10000);
+            put(0xD800 + (v >> 10));
+            put(0xDC00 + (v & 0x3FF));
+        } else {
+            put(static_cast<char32_t>(cp));
+        }
+    }
+    return out;
+}
+
 std::string NotAnIntegerMessage(std::string_view text) {
     return "'" + std::string(text) + "' is not a valid integer value";
 }

@@ -12,6 +12,12 @@ std::string Cp1254ToUtf8(std::string_view bytes);
 // A character that 1254 cannot hold becomes '?', as does a malformed UTF-8 byte.
 std::string Utf8ToCp1254(std::string_view text);
 
+// UTF-16 LE bytes (without their byte order mark) to UTF-8 and back. An
+// unpaired surrogate or a lone last byte reads as U+FFFD; malformed UTF-8
+// writes as U+FFFD.
+std::string Utf16LeToUtf8(std::string_view bytes);
+std::string Utf8ToUtf16Le(std::string_view text);
+
 // Signed 32-bit decimal; anything else (the empty text too) throws
 // AppError(Conversion, "'<text>' is not a valid integer value").
 int32_t StrToInt(std::string_view text);

@@ -6,6 +6,7 @@
 #include "TempDir.h"
 #include "core/Errors.h"
 #include "core/IniFile.h"
+#include "core/Text.h"
 
 using namespace aktarim;
 using aktarim::test::ReadAll;
@@ -94,16 +95,16 @@ TEST_F(IniFileTest, RandomBytesNeverCrashAndComeBackLineForLine) {
         WriteAll(path, bytes);
         IniFile ini(path);
         (void)ini.SectionNames();
-        // Untouched lines are written back byte for byte, each with CR LF.
+        // Untouched lines are written back byte for byte, each with CR LF;
+        // CR LF, LF and a lone CR all end a line.
         std::string expected;
         size_t pos = 0;
         while (pos < bytes.size()) {
-            size_t end = bytes.find('\n', pos);
+            size_t end = bytes.find_first_of("\r\n", pos);
             if (end == std::string::npos) end = bytes.size();
-            std::string line = bytes.substr(pos, end - pos);
-            if (!line.empty() && line.back() == '\r') line.pop_back();
-            expected += line + "\r\n";
+            expected += bytes.substr(pos, end - pos) + "\r\n";
             pos = end + 1;
+            if (end + 1 < bytes.size() && bytes[end] == '\r' && bytes[end + 1] == '\n') ++pos;
         }
         ASSERT_EQ(ini.Serialize(), expected) << "round " << round;
     }
@@ -175,4 +176,94 @@ TEST_F(IniFileTest, AGroupThatFailsToCommitLeavesThePreviousFile) {
     EXPECT_THROW(group.Commit(), AppError);
     EXPECT_EQ(ReadAll(path), before);
     EXPECT_EQ(ini.ReadString("cihaz2", "adi", ""), "B");
+}
+
+// Files as the Windows profile functions read them (each case checked
+// against those functions).
+struct ReadCase {
+    const char* name;
+    std::string bytes;
+    const char* section;
+    const char* key;
+    const char* expected;  // "<default>": the key is not found
+};
+
+TEST_F(IniFileTest, ReadsFilesAsTheWindowsProfileFunctionsDo) {
+    const std::string utf16Settings = "\xFF\xFE" + Utf8ToUtf16Le("[ayarlar]\r\ndosya=ş.txt\r\n");
+    const ReadCase cases[] = {
+        {"double quotes dropped", "[ayarlar]\r\ndosya=\"qb400.txt\"\r\n", "ayarlar", "dosya",
+         "qb400.txt"},
+        {"single quotes dropped", "[ayarlar]\r\nsilkontrol='1'\r\n", "ayarlar", "silkontrol", "1"},
+        {"one pair only", "[a]\r\nk=\"\"x\"\"\r\n", "a", "k", "\"x\""},
+        {"blanks inside quotes kept", "[a]\r\nk=  \" b \"  \r\n", "a", "k", " b "},
+        {"empty quotes", "[a]\r\nk=\"\"\r\n", "a", "k", ""},
+        {"an unmatched quote stays", "[a]\r\nk=\"a\r\n", "a", "k", "\"a"},
+        {"mixed quotes stay", "[a]\r\nk=\"a'\r\n", "a", "k", "\"a'"},
+        {"inner quote stays", "[a]\r\nk=\"a\"b\"\r\n", "a", "k", "a\"b"},
+        {"comment is no key", "[ayarlar]\r\n;dosya=yorum.txt\r\n", "ayarlar", "dosya", "<default>"},
+        {"indented comment", "[a]\r\n  ; k=0\r\nk=1\r\n", "a", "k", "1"},
+        {"commented header keeps the keys above", "[a]\r\n;[b]\r\nk=1\r\n", "a", "k", "1"},
+        {"CR-only line ends", "[a]\rk=1\rm=2\r[b]\rk=3", "b", "k", "3"},
+        {"value ends at NUL", std::string("[a]\r\nk=ab\0cd\r\nm=2\r\n", 20), "a", "k", "ab"},
+        {"lines after a NUL still read", std::string("[a]\r\nk=ab\0cd\r\nm=2\r\n", 20), "a", "m",
+         "2"},
+        {"UTF-16 LE with its mark", utf16Settings, "ayarlar", "dosya", "ş.txt"},
+        {"UTF-8 with its mark keeps its first section",
+         "\xEF\xBB\xBF[ayarlar]\r\ndosya=\xC5\x9F.txt\r\n", "ayarlar", "dosya", "ş.txt"},
+        {"code page 1254 without a mark", "[ayarlar]\r\ndosya=\xFE.txt\r\n", "ayarlar", "dosya",
+         "ş.txt"},
+    };
+    for (const ReadCase& c : cases) {
+        WriteAll(path, c.bytes);
+        EXPECT_EQ(IniFile(path).ReadString(c.section, c.key, "<default>"), c.expected) << c.name;
+    }
+}
+
+TEST_F(IniFileTest, ASectionWhoseKeysAreAllCommentedOutIsNoDevice) {
+    WriteAll(path,
+             "[cihaz1]\r\n;adi=deneme\r\n;baglantitipi=Ethernet\r\n[cihaz2]\r\nadi=iki\r\n");
+    IniFile ini(path);
+    EXPECT_FALSE(ini.SectionExists("cihaz1"));
+    EXPECT_EQ(ini.SectionNames(), std::vector<std::string>{"cihaz2"});
+}
+
+struct RoundTripCase {
+    const char* name;
+    std::string before;
+    std::string after;  // after WriteString("a", "k", "yeni") and WriteString("b", "ş", "ğ")
+};
+
+TEST_F(IniFileTest, RewritingKeepsCommentsAndTheFileEncoding) {
+    // The same text, "; yorum ı\n[a]\nk=eski\n", in each encoding.
+    const auto utf16 = [](std::string_view utf8) { return "\xFF\xFE" + Utf8ToUtf16Le(utf8); };
+    const RoundTripCase cases[] = {
+        {"code page 1254", "; yorum \xFD\r\n[a]\r\nk=eski\r\n",
+         "; yorum \xFD\r\n[a]\r\nk=yeni\r\n[b]\r\n\xFE=\xF0\r\n"},
+        {"CR-only ends become CR LF", "; yorum \xFD\r[a]\rk=eski",
+         "; yorum \xFD\r\n[a]\r\nk=yeni\r\n[b]\r\n\xFE=\xF0\r\n"},
+        {"UTF-8 with its mark", "\xEF\xBB\xBF; yorum ı\r\n[a]\r\nk=eski\r\n",
+         "\xEF\xBB\xBF; yorum ı\r\n[a]\r\nk=yeni\r\n[b]\r\nş=ğ\r\n"},
+        {"UTF-16 LE with its mark", utf16("; yorum ı\r\n[a]\r\nk=eski\r\n"),
+         utf16("; yorum ı\r\n[a]\r\nk=yeni\r\n[b]\r\nş=ğ\r\n")},
+    };
+    for (const RoundTripCase& c : cases) {
+        WriteAll(path, c.before);
+        IniFile ini(path);
+        ini.WriteString("a", "k", "yeni");
+        ini.WriteString("b", "ş", "ğ");
+        EXPECT_EQ(ReadAll(path), c.after) << c.name;
+        IniFile again(path);
+        EXPECT_EQ(again.ReadString("b", "ş", ""), "ğ") << c.name;
+        EXPECT_EQ(again.encoding(), ini.encoding()) << c.name;
+    }
+}
+
+TEST_F(IniFileTest, QuotedValuesReadBackAsWritten) {
+    IniFile ini(path);
+    for (const std::string value : {"\"x\"", "'y'", "\"", "a\"b\"", "\"\""}) {
+        ini.WriteString("a", "k", value);
+        EXPECT_EQ(IniFile(path).ReadString("a", "k", "<default>"), value) << value;
+    }
+    ini.WriteString("a", "k", "\"x\"");
+    EXPECT_EQ(ReadAll(path), "[a]\r\nk=\"\"x\"\"\r\n");
 }
