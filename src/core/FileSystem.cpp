@@ -56,6 +56,8 @@ private:
 
 class PosixFileSystem final : public FileSystem {
 public:
+    static constexpr int kMaxLinkHops = 40;
+
     std::optional<std::string> ReadFile(const std::string& path) override {
         std::ifstream in(path, std::ios::binary);
         if (!in) return std::nullopt;
@@ -100,6 +102,38 @@ public:
         if (rc != 0 && err != EINVAL) ThrowIo(err);
     }
     bool Exists(const std::string& path) override { return ::access(path.c_str(), F_OK) == 0; }
+
+    std::string ResolveLinks(const std::string& path) override {
+        std::string current = path;
+        for (int hop = 0; hop < kMaxLinkHops; ++hop) {
+            struct stat st {};
+            if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return current;
+            std::error_code ec;
+            const std::string target = std::filesystem::read_symlink(current, ec).string();
+            if (ec) ThrowIo(ec.value());
+            current = !target.empty() && target.front() == '/'
+                          ? target
+                          : JoinPath(DirectoryOf(current), target);
+        }
+        ThrowIo(ELOOP);
+    }
+    bool MayWrite(const std::string& path) override {
+        struct stat st {};
+        if (::stat(path.c_str(), &st) != 0) return errno == ENOENT;
+        // Root may write anything; a file no one may write is still read-only.
+        if (::geteuid() == 0) return (st.st_mode & 0222) != 0;
+        return ::access(path.c_str(), W_OK) == 0;
+    }
+    void CopyPermissions(const std::string& from, const std::string& to) override {
+        struct stat st {};
+        if (::stat(from.c_str(), &st) != 0) ThrowIo(errno);
+        // Owner and group first: changing them may clear set-id bits.
+        if (::chown(to.c_str(), st.st_uid, st.st_gid) != 0) {
+            // Not the owner's: keep the group at least, where we belong to it.
+            [[maybe_unused]] const int ignored = ::chown(to.c_str(), static_cast<uid_t>(-1), st.st_gid);
+        }
+        if (::chmod(to.c_str(), st.st_mode & 07777) != 0) ThrowIo(errno);
+    }
 
 private:
     static std::unique_ptr<WritableFile> Open(const std::string& path, int flags) {
@@ -158,13 +192,26 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
 
 void WriteFileAtomically(FileSystem& fs, const std::string& path, std::string_view content) {
     static std::atomic<unsigned> counter{0};
-    const std::string temp = path + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+    const std::string target = fs.ResolveLinks(path);
+    const std::string name = target.substr(target.find_last_of('/') + 1);
+    WriteFileAtomically(fs, target, content,
+                        name + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+}
+
+void WriteFileAtomically(FileSystem& fs, const std::string& path, std::string_view content,
+                         const std::string& tempName) {
+    const std::string target = fs.ResolveLinks(path);
+    const bool replacing = fs.Exists(target);
+    // Renaming over a read-only file would succeed; the user meant it to stay.
+    if (replacing && !fs.MayWrite(target)) ThrowIo(EACCES);
+    const std::string temp = JoinPath(DirectoryOf(target), tempName);
     try {
         auto file = fs.Create(temp);
         file->Write(content);
+        if (replacing) fs.CopyPermissions(target, temp);
         file->Sync();
         file->Close();
-        fs.Rename(temp, path);
+        fs.Rename(temp, target);
     } catch (...) {
         try {
             fs.Remove(temp);
@@ -175,7 +222,7 @@ void WriteFileAtomically(FileSystem& fs, const std::string& path, std::string_vi
     // The new content is in place; a folder that cannot be synced only
     // weakens durability across a power cut, so it does not undo the write.
     try {
-        fs.SyncDirectory(DirectoryOf(path));
+        fs.SyncDirectory(DirectoryOf(target));
     } catch (const AppError&) {
     }
 }

@@ -37,6 +37,26 @@ public:
     virtual void CreateDirectories(const std::string& path) = 0;
     virtual void SyncDirectory(const std::string& path) = 0;
     virtual bool Exists(const std::string& path) = 0;
+
+    // What replacing a file must keep of what the user set up. The defaults
+    // suit a file system without links or permissions (the test doubles).
+
+    // The file a write to `path` must reach: symbolic links (and, on
+    // Windows, junctions and other reparse points) followed to their final
+    // target, a relative target taken from the link's folder; `path` itself
+    // when it is no link. A link whose target is missing gives that target,
+    // so that the first write creates it and the link stays.
+    virtual std::string ResolveLinks(const std::string& path) { return path; }
+    // False when `path` exists and is read-only for the running user: its
+    // permissions give the user no write access, and for a user who may
+    // write anything (root) no one has write access, as a file with the
+    // Windows read-only attribute. True for a missing file.
+    virtual bool MayWrite(const std::string& /*path*/) { return true; }
+    // Gives `to` (a new file of ours) the permissions of `from`: its mode
+    // (on Windows its attributes and access list), and its owner and group
+    // where the process may set them; a refused owner or group is no error.
+    // Throws AppError(Io, ...) when the mode cannot be set.
+    virtual void CopyPermissions(const std::string& /*from*/, const std::string& /*to*/) {}
 };
 
 FileSystem& RealFileSystem();
@@ -44,10 +64,16 @@ FileSystem& RealFileSystem();
 // The platform's text for an error code, in the run-time's words.
 std::string IoErrorText(int errorNumber);
 
-// Replaces path by content in one step: a temporary file in the same folder,
-// synced, renamed over the old one. Throws AppError(Io, ...) and leaves the
-// old file untouched on failure.
+// Replaces path by content in one step: a temporary file beside it, given
+// the old file's permissions, synced, renamed over the old one. A symbolic
+// link is followed and its target replaced, the link kept. A file that is
+// read-only for the running user is refused with the platform's text for
+// EACCES. Throws AppError(Io, ...) and leaves the old file untouched on
+// failure.
 void WriteFileAtomically(FileSystem& fs, const std::string& path, std::string_view content);
+// The same with a temporary file of a given name in the target's folder.
+void WriteFileAtomically(FileSystem& fs, const std::string& path, std::string_view content,
+                         const std::string& tempName);
 
 std::string DirectoryOf(const std::string& path);
 // The folder that holds the running program file.

@@ -28,6 +28,8 @@ class FailingFileSystem : public FileSystem {
     // A failing Write first writes half of its bytes, as a disk that fills
     // up in the middle of a write does.
     bool failingWriteWritesHalf = false;
+    // Files whose path contains this text are read-only for the running user.
+    std::string readOnlyPathContaining;
 
     explicit FailingFileSystem(FileSystem& real = RealFileSystem()) : real_(real) {}
 
@@ -70,6 +72,16 @@ class FailingFileSystem : public FileSystem {
         real_.SyncDirectory(path);
     }
     bool Exists(const std::string& path) override { return real_.Exists(path); }
+    std::string ResolveLinks(const std::string& path) override { return real_.ResolveLinks(path); }
+    bool MayWrite(const std::string& path) override {
+        if (!readOnlyPathContaining.empty() &&
+            path.find(readOnlyPathContaining) != std::string::npos && real_.Exists(path))
+            return false;
+        return real_.MayWrite(path);
+    }
+    void CopyPermissions(const std::string& from, const std::string& to) override {
+        real_.CopyPermissions(from, to);
+    }
 
   private:
     class File : public WritableFile {
