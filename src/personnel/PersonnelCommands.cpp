@@ -203,6 +203,7 @@ void PersonnelCommands::FormActivate() {
     }
     ColourAllStoreRows();
     view_.RepaintStoreGrid();
+    storeLoaded_ = true;
     view_.HideProgress();
     if (griddisk_.RowCount() > 0) view_.ScrollStoreTo(0);
     if (grid_.RowCount() > 0) view_.ScrollTerminalTo(0);
@@ -212,6 +213,7 @@ void PersonnelCommands::FormClose() {
     if (!shown_) return;
     shown_ = false;
     loaded_ = false;
+    storeLoaded_ = false;
     store_.CloseStore();
     if (state_.personnelConnected) link_.Disconnect();
     grid_.Clear();
@@ -574,6 +576,7 @@ void PersonnelCommands::DeleteTickedOnTerminal() {
 }
 
 void PersonnelCommands::DeleteTickedInStore() {
+    if (!storeLoaded_) return;
     view_.ShowProgress(kDeletingInStoreCaption);
     view_.SetProgress(0);
     const int selected = CountTicked(griddisk_);

@@ -117,7 +117,9 @@ class PersonnelCommands {
     void parmakizialbutonClick();
     void parmakizigonderbutonClick();
     // "Sil": the ticked terminal rows on the terminal, then the ticked PC
-    // rows in the store.
+    // rows in the store. After a PC load that did not finish, the PC grid
+    // is not the list, so the store side leaves the list and the details
+    // as they are on disk.
     void silbutonClick();
 
     // Shared routines.
@@ -155,6 +157,9 @@ class PersonnelCommands {
     int32_t userCount_ = 0;
     bool shown_ = false;
     bool loaded_ = false;
+    // The PC grid shows the whole list: its load ran to the end. Only then
+    // may "Sil" rebuild the list from it.
+    bool storeLoaded_ = false;
 };
 
 }  // namespace aktarim

@@ -93,6 +93,12 @@ PersonnelStore::~PersonnelStore() = default;
 
 void PersonnelStore::OpenStore() {
     if (!fs_.Exists(folder_)) fs_.CreateDirectories(folder_);
+    // A replacement that stopped between removing the list and renaming the
+    // new one left the whole new list in the rebuild file.
+    if (!fs_.Exists(listPath_) && fs_.Exists(rebuildPath_)) {
+        fs_.Rename(rebuildPath_, listPath_);
+        fs_.SyncDirectory(folder_);
+    }
     // Opening for appending creates a missing list empty and leaves an
     // existing one as it is.
     if (!fs_.Exists(listPath_)) fs_.OpenAppend(listPath_)->Close();
@@ -161,7 +167,7 @@ void PersonnelStore::AppendPersonnelKey(std::string_view key) {
         return;
     }
     const std::string line(key);
-    AppendToList(ListBytes({&line, 1})).first->Close();
+    ReplaceList(WithAppended(CurrentList(), ListBytes({&line, 1})));
 }
 
 void PersonnelStore::WritePersonField(std::string_view key, PersonField field,
@@ -194,43 +200,23 @@ std::string PersonnelStore::ListBytes(std::span<const std::string> keys) {
 }
 
 void PersonnelStore::ReplaceList(const std::string& bytes) {
-    try {
-        auto file = fs_.Create(rebuildPath_);
-        file->Write(bytes);
-        file->Sync();
-        file->Close();
-        fs_.Rename(rebuildPath_, listPath_);
-    } catch (const AppError&) {
-        try {
-            fs_.Remove(rebuildPath_);
-        } catch (const AppError&) {
-        }
-        throw;
-    }
-    // The new list is in place; a folder that cannot be synced only weakens
-    // durability across a power cut.
-    try {
-        fs_.SyncDirectory(folder_);
-    } catch (const AppError&) {
-    }
+    // Written whole beside the list and renamed over it: a power cut leaves
+    // the old list or the new one, never a torn last line.
+    WriteFileAtomically(fs_, listPath_, bytes, kPersonnelRebuildFileName);
 }
 
-std::pair<std::unique_ptr<WritableFile>, uint64_t> PersonnelStore::AppendToList(
-    const std::string& bytes) {
-    auto file = fs_.OpenAppend(listPath_);
-    const uint64_t before = file->Size();
-    try {
-        file->Write(bytes);
-        file->Sync();
-    } catch (const AppError&) {
-        try {
-            file->Truncate(before);
-            file->Close();
-        } catch (const AppError&) {
-        }
-        throw;
-    }
-    return {std::move(file), before};
+std::string PersonnelStore::CurrentList() {
+    std::optional<std::string> bytes = fs_.ReadFile(listPath_);
+    if (bytes) return std::move(*bytes);
+    if (fs_.Exists(listPath_)) throw AppError(ErrorKind::Io, IoErrorText(EACCES));
+    return {};
+}
+
+std::string PersonnelStore::WithAppended(std::string list, const std::string& lines) {
+    // A last line without its end (a hand edit) is ended first, so that the
+    // new key does not join it.
+    if (!list.empty() && list.back() != '\n' && list.back() != '\r') list += "\r\n";
+    return list + lines;
 }
 
 PersonnelStore::Batch::Batch(PersonnelStore& store) : store_(store) {
@@ -249,38 +235,21 @@ void PersonnelStore::Batch::Commit() {
     open_ = false;
     store_.batch_ = nullptr;
 
-    // The list first; each way of changing it can be taken back.
-    std::unique_ptr<WritableFile> appended;
-    uint64_t sizeBefore = 0;
+    // The list first, so that a refused details write can take it back.
     std::optional<std::string> listBefore;
-    if (rebuildKeys_) {
-        listBefore = store_.fs_.ReadFile(store_.listPath_);
-        store_.ReplaceList(ListBytes(*rebuildKeys_));
-    } else if (!appendKeys_.empty()) {
-        std::tie(appended, sizeBefore) = store_.AppendToList(ListBytes(appendKeys_));
+    if (rebuildKeys_ || !appendKeys_.empty()) {
+        listBefore = store_.CurrentList();
+        store_.ReplaceList(rebuildKeys_ ? ListBytes(*rebuildKeys_)
+                                        : WithAppended(*listBefore, ListBytes(appendKeys_)));
     }
-
     try {
         group_->Commit();
     } catch (const AppError&) {
         try {
-            if (appended) {
-                appended->Truncate(sizeBefore);
-                appended->Sync();
-                appended->Close();
-            } else if (listBefore) {
-                store_.ReplaceList(*listBefore);
-            }
+            if (listBefore) store_.ReplaceList(*listBefore);
         } catch (const AppError&) {
         }
         throw;
-    }
-    // Both files are on the disk; a failing close cannot take that back.
-    if (appended) {
-        try {
-            appended->Close();
-        } catch (const AppError&) {
-        }
     }
 }
 

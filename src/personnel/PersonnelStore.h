@@ -70,7 +70,8 @@ class PersonnelStore {
     const std::string& rebuildPath() const { return rebuildPath_; }
     bool IsOpen() const { return details_ != nullptr; }
 
-    // Creates the folder and an empty list when they are missing, then reads
+    // Creates the folder and an empty list when they are missing (putting a
+    // rebuild file left without its list in the list's place), then reads
     // the details file.
     void OpenStore();
     // Releases the details file; the store can be opened again.
@@ -87,7 +88,9 @@ class PersonnelStore {
     // index 0..9; "" when missing.
     std::string ReadTemplate(std::string_view key, int index) const;
 
-    // Adds the line PersonnelKey(number) to the list.
+    // Adds the line PersonnelKey(number) to the list. The list is replaced
+    // whole, never appended to in place, so that a power cut cannot leave a
+    // torn line; a last line without its end is ended first.
     void AppendPersonnelNumber(int32_t number);
     // Adds a line holding key to the list.
     void AppendPersonnelKey(std::string_view key);
@@ -98,6 +101,8 @@ class PersonnelStore {
     void ErasePerson(std::string_view key);
     // Replaces the list by one holding exactly these keys, in one step: the
     // new list goes to _personel.ini, is synced and renamed over the list.
+    // A list read-only for the user is refused; its mode, owner, group and
+    // symbolic link are kept.
     void RebuildPersonnelList(std::span<const std::string> keys);
 
     // Gathers the writes of one command. While a Batch lives, the details
@@ -125,10 +130,10 @@ class PersonnelStore {
   private:
     IniFile& Details() const;
     void ReplaceList(const std::string& bytes);
+    // The list's bytes ("" when it is missing).
+    std::string CurrentList();
     static std::string ListBytes(std::span<const std::string> keys);
-    // Appends and syncs; cuts the file back to its old size when that fails.
-    // Returns the file, still open, and its old size.
-    std::pair<std::unique_ptr<WritableFile>, uint64_t> AppendToList(const std::string& bytes);
+    static std::string WithAppended(std::string list, const std::string& lines);
 
     std::string folder_;
     std::string listPath_;

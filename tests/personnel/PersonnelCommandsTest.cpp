@@ -1004,3 +1004,45 @@ TEST_F(PersonnelTest, ANonIntegerPerNoStopsTheCommandAtItsRow) {
 }
 
 }  // namespace
+
+// --- damaged lists ---------------------------------------------------------------
+
+TEST_F(PersonnelTest, SilAfterAPcLoadThatStoppedLeavesTheStoreAsOnDisk) {
+    AddUser(12, "Gül");
+    AddUser(13, "Can");
+    const std::string list = "00012\r\nabc\r\n00013\r\n";
+    const std::string details = "[00012]\r\nisim=A\r\n[00013]\r\nisim=B\r\n";
+    WriteStore(list, details);
+    commands.FormShow();
+    EXPECT_THROW(commands.FormActivate(), AppError);
+    ASSERT_EQ(griddisk.RowCount(), 0);
+    Tick(grid, {0});
+    commands.silbutonClick();
+    // The terminal side still runs.
+    EXPECT_FALSE(terminal.ReadUser(12).has_value());
+    EXPECT_TRUE(terminal.ReadUser(13).has_value());
+    EXPECT_EQ(Texts(grid, kPerNo), std::vector<std::string>{"00013"});
+    EXPECT_EQ(List(), list);
+    EXPECT_EQ(ReadAll(store.detailsPath()), details);
+    EXPECT_FALSE(std::filesystem::exists(store.rebuildPath()));
+
+    // Once the list is mended, the next opening loads it and "Sil" works.
+    WriteAll(store.listPath(), "00012\r\n00013\r\n");
+    Reopen();
+    Tick(griddisk, {0});
+    commands.silbutonClick();
+    EXPECT_EQ(List(), "00013\r\n");
+}
+
+TEST_F(PersonnelTest, AlAfterAListWhoseLastLineHasNoEndKeepsEveryKey) {
+    AddUser(13, "Can");
+    WriteStore("00011\r\n00012", "[00011]\r\nisim=A\r\n[00012]\r\nisim=B\r\n");
+    Open();
+    ASSERT_EQ(Texts(griddisk, kPerNo), (std::vector<std::string>{"00011", "00012"}));
+    Tick(grid, {0});
+    commands.personelalbutonClick();
+    EXPECT_EQ(List(), "00011\r\n00012\r\n00013\r\n");
+    Reopen();
+    EXPECT_EQ(Texts(griddisk, kPerNo), (std::vector<std::string>{"00011", "00012", "00013"}));
+    EXPECT_EQ(Texts(griddisk, kIsim), (std::vector<std::string>{"A", "B", "Can"}));
+}

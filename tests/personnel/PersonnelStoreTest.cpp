@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "CrashingFileSystem.h"
 #include "FailingFileSystem.h"
 #include "TempDir.h"
 #include "core/Errors.h"
@@ -354,7 +355,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(StoreTest, AnAppendThatFailsHalfWayIsCutBack) {
     WriteList("00012\r\n");
     store.OpenStore();
-    fs.failAt = 3;  // OpenAppend, Write succeed; Sync fails
+    fs.failAt = 3;  // the new list is created and written; its Sync fails
     fs.calls = 0;
     EXPECT_THROW(store.AppendPersonnelNumber(7), AppError);
     EXPECT_EQ(ReadAll(store.listPath()), "00012\r\n");
@@ -404,6 +405,139 @@ TEST_F(StoreTest, OperationsNeedAnOpenStore) {
     EXPECT_THROW(store.WritePersonField("00012", PersonField::isim, "B"), AppError);
     store.OpenStore();
     EXPECT_EQ(store.ReadPerson("00012").isim, "A");
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(StoreTest, ALastLineWithoutItsEndIsEndedBeforeTheNextKey) {
+    struct Case {
+        const char* before;
+        const char* after;  // after appending 13
+    };
+    const Case cases[] = {
+        {"00011\r\n00012", "00011\r\n00012\r\n00013\r\n"},
+        {"00011\r\n00012\r\n", "00011\r\n00012\r\n00013\r\n"},
+        {"00011\n00012\n", "00011\n00012\n00013\r\n"},
+        {"00011\r00012\r", "00011\r00012\r00013\r\n"},
+        {"", "00013\r\n"},
+    };
+    for (const Case& c : cases) {
+        WriteList(c.before);
+        store.OpenStore();
+        store.AppendPersonnelNumber(13);
+        EXPECT_EQ(ReadAll(store.listPath()), c.after) << c.before;
+        // The same inside a command's batch.
+        WriteList(c.before);
+        {
+            PersonnelStore::Batch batch(store);
+            store.AppendPersonnelNumber(13);
+            batch.Commit();
+        }
+        EXPECT_EQ(ReadAll(store.listPath()), c.after) << "batch: " << c.before;
+    }
+}
+
+TEST_F(StoreTest, ALeftoverRebuildFileTakesTheListsPlaceWhenTheListIsMissing) {
+    std::filesystem::create_directories(Folder());
+    WriteAll(store.rebuildPath(), "00012\r\n00013\r\n");
+    store.OpenStore();
+    EXPECT_EQ(ReadAll(store.listPath()), "00012\r\n00013\r\n");
+    EXPECT_FALSE(std::filesystem::exists(store.rebuildPath()));
+    EXPECT_EQ(store.ReadPersonnelList(), (std::vector<std::string>{"00012", "00013"}));
+
+    // Beside a list, it is a rebuild that never finished: the list stands.
+    WriteAll(store.rebuildPath(), "00099\r\n");
+    store.OpenStore();
+    EXPECT_EQ(store.ReadPersonnelList(), (std::vector<std::string>{"00012", "00013"}));
+}
+
+TEST_F(StoreTest, ReadOnlyFilesAreRefusedAndLinkedFilesFollowed) {
+    WriteList("00012\r\n");
+    WriteDetails("[00012]\r\nisim=A\r\n");
+    store.OpenStore();
+    fs.readOnlyPathContaining = "personel.ini";  // and _personel.ini: no harm
+    EXPECT_THROW(store.AppendPersonnelNumber(7), AppError);
+    EXPECT_THROW(store.RebuildPersonnelList({}), AppError);
+    EXPECT_EQ(ReadAll(store.listPath()), "00012\r\n");
+    fs.readOnlyPathContaining = "parmakizi.ini";
+    try {
+        store.WritePersonField("00012", PersonField::isim, "B");
+        ADD_FAILURE() << "the write went through";
+    } catch (const AppError& e) {
+        EXPECT_EQ(std::string(e.what()), "Unable to write to " + store.detailsPath());
+    }
+    EXPECT_EQ(ReadAll(store.detailsPath()), "[00012]\r\nisim=A\r\n");
+    fs.readOnlyPathContaining.clear();
+
+    // A list that is a link to a shared file: the shared file gets the key.
+    const std::string shared = home.File("ortak.ini");
+    WriteAll(shared, "00012\r\n");
+    std::filesystem::remove(store.listPath());
+    std::filesystem::create_symlink(shared, store.listPath());
+    store.AppendPersonnelNumber(7);
+    EXPECT_TRUE(std::filesystem::is_symlink(store.listPath()));
+    EXPECT_EQ(ReadAll(shared), "00012\r\n00007\r\n");
+}
+
+// A power cut at every call of adding keys and of rebuilding leaves a list
+// whose every line is a whole key: the old list or the new one.
+TEST(StorePowerCut, EveryLineIsAWholeKeyAfterAPowerCutAtAnyCall) {
+    struct Operation {
+        const char* name;
+        void (*run)(PersonnelStore&);
+        const char* after;
+    };
+    const Operation operations[] = {
+        {"append", [](PersonnelStore& s) { s.AppendPersonnelNumber(13); },
+         "00011\r\n00012\r\n00013\r\n"},
+        {"batch",
+         [](PersonnelStore& s) {
+             PersonnelStore::Batch batch(s);
+             s.AppendPersonnelNumber(13);
+             s.WritePersonField("00013", PersonField::isim, "Can");
+             s.AppendPersonnelNumber(14);
+             batch.Commit();
+         },
+         "00011\r\n00012\r\n00013\r\n00014\r\n"},
+        {"rebuild",
+         [](PersonnelStore& s) { s.RebuildPersonnelList(std::vector<std::string>{"00012"}); },
+         "00012\r\n"},
+    };
+    const std::string home = "/ev";
+    const std::string list = home + "/personel/personel.ini";
+    const std::string before = "00011\r\n00012";  // hand-edited: no last line end
+    for (const Operation& op : operations) {
+        bool finished = false;
+        for (int crashAt = 1; !finished && crashAt < 100; ++crashAt) {
+            test::CrashingFileSystem fs;
+            fs.keepHalfOfUnsyncedAppends = true;
+            fs.Put(list, before);
+            fs.Put(home + "/personel/parmakizi.ini", "[00011]\r\nisim=A\r\n");
+            PersonnelStore store(home, fs);
+            store.OpenStore();
+            fs.calls = 0;
+            fs.crashAt = crashAt;
+            try {
+                op.run(store);
+                finished = true;
+            } catch (const test::PowerCut&) {
+            }
+            fs.Restart();
+            const std::string survived = fs.Live(list).value_or("<missing>");
+            EXPECT_TRUE(survived == before || survived == op.after)
+                << op.name << ", power cut at call " << crashAt << ": " << survived;
+            if (finished) {
+                EXPECT_EQ(survived, op.after) << op.name;
+            }
+            // The next opening reads it whole.
+            PersonnelStore again(home, fs);
+            again.OpenStore();
+            EXPECT_NO_THROW(again.ReadPersonnelList()) << op.name << " at call " << crashAt;
+        }
+        EXPECT_TRUE(finished) << op.name;
+    }
 }
 
 }  // namespace
