@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "cli/Commands.h"
+#include "cli/PersonnelCli.h"
 #include "core/Errors.h"
 #include "core/FileSystem.h"
 #include "core/IniFile.h"
@@ -41,6 +42,9 @@ int main(int argc, char** argv) {
     auto* clockSet = clock->add_subcommand("set", "Cihaz saatini PC saatine ayarlar");
     clockSet->add_option("N", clockNumber, "Cihaz numarası")->required();
 
+    PersonnelRequest personnelRequest;
+    auto* personnel = AddPersonnelCommands(app, personnelRequest);
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -55,6 +59,7 @@ int main(int argc, char** argv) {
     };
     try {
         if (*devices) return DevicesCommand(context, json);
+        if (*personnel) return PersonnelCommand(context, personnelRequest);
         if (*test) return TestCommand(context, testNumbers);
         if (*clock)
             return ClockCommand(context, *clockSet ? ClockAction::Set : ClockAction::Get,
