@@ -5,6 +5,7 @@
 #include "core/DeviceConfig.h"
 #include "core/Errors.h"
 #include "core/IniFile.h"
+#include "core/Text.h"
 
 using namespace aktarim;
 using aktarim::test::ReadAll;
@@ -123,4 +124,41 @@ TEST_F(DeviceConfigTest, OptionWrites) {
     WriteRecordFileOption(ini, config, "/tmp/kayit.txt");
     EXPECT_EQ(config.recordFilePath, "/tmp/kayit.txt");
     EXPECT_EQ(ReadAll(path), "[ayarlar]\r\nsilkontrol=0\r\ndosya=/tmp/kayit.txt\r\n");
+}
+
+// A cihazlar.ini of the earlier Windows installation loads as it did there.
+TEST_F(DeviceConfigTest, AWindowsWrittenFileLoadsAsItDidThere) {
+    const std::string comment = "; Aktarım ayarları, elle düzenlendi\r\n";
+    const std::string settings =
+        comment +
+        "[ayarlar]\r\ndosya=\"kayit dosyası.txt\"\r\nsilkontrol=\"1\"\r\n"
+        "[cihaz1]\r\nadi='Kapı'\r\nbaglantitipi=Ethernet\r\n"
+        "[cihaz2]\r\n;adi=Yemekhane\r\n;baglantitipi=Ethernet\r\n"
+        "[cihaz3]\r\nadi=Depo\r\n";
+    using Encode = std::string (*)(const std::string&);
+    const Encode encodings[] = {
+        [](const std::string& t) { return Utf8ToCp1254(t); },
+        [](const std::string& t) { return t; },
+        [](const std::string& t) { return Utf8ToUtf16Le(t); },
+    };
+    const std::string marks[] = {"", "\xEF\xBB\xBF", "\xFF\xFE"};
+    for (int e = 0; e < 3; ++e) {
+        const Configuration config = Load(marks[e] + encodings[e](settings));
+        EXPECT_EQ(config.recordFilePath, "kayit dosyası.txt") << e;
+        EXPECT_TRUE(config.deleteAfterTransfer) << e;
+        ASSERT_EQ(config.devices.deviceCount(), 2) << e;
+        EXPECT_EQ(config.devices.at(1).name(), "Kapı") << e;
+        EXPECT_EQ(config.devices.at(2).name(), "Depo") << e;  // no phantom "deneme"
+
+        // Saving keeps the comment, the quoted options and the encoding.
+        IniFile ini(path);
+        const std::vector<std::string> row = {"Kapı", "Ethernet", "1", "Com1", "", "", "", "", ""};
+        SaveDevices(ini, 1, [&](int column, int) { return row.at(column); });
+        const std::string saved = ReadAll(path);
+        EXPECT_EQ(saved.rfind(marks[e] + encodings[e](comment), 0), 0u) << e;
+        const Configuration reread = LoadConfiguration(IniFile(path));
+        EXPECT_EQ(reread.devices.deviceCount(), 1) << e;
+        EXPECT_EQ(reread.recordFilePath, "kayit dosyası.txt") << e;
+        EXPECT_TRUE(reread.deleteAfterTransfer) << e;
+    }
 }
