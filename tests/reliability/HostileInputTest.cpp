@@ -31,17 +31,16 @@ namespace {
 
 // --- cihazlar.ini of any shape ---------------------------------------------
 
-// The lines of a file as the INI reader splits them: at LF, one CR before it dropped.
+// The lines of a file as the INI reader splits them: at CR LF, LF or a lone CR.
 std::vector<std::string> IniLines(const std::string& bytes) {
     std::vector<std::string> lines;
     size_t pos = 0;
     while (pos < bytes.size()) {
-        size_t end = bytes.find('\n', pos);
+        size_t end = bytes.find_first_of("\r\n", pos);
         if (end == std::string::npos) end = bytes.size();
-        std::string line = bytes.substr(pos, end - pos);
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(std::move(line));
+        lines.push_back(bytes.substr(pos, end - pos));
         pos = end + 1;
+        if (end + 1 < bytes.size() && bytes[end] == '\r' && bytes[end + 1] == '\n') ++pos;
     }
     return lines;
 }
@@ -149,10 +148,10 @@ TEST(HostileIni, KnownShapesLoadAsDocumented) {
          "qb400.txt",
          true,
          {"A", "C"}},
-        // A byte order mark is text of the first line, which is then no header.
+        // A UTF-8 byte order mark names the encoding; the first section stays.
         {"bom",
          "\xEF\xBB\xBF[ayarlar]\r\ndosya=k.txt\r\n[cihaz1]\r\nadi=X\r\n",
-         "qb400.txt",
+         "k.txt",
          true,
          {"X"}},
         {"huge_line",
