@@ -42,8 +42,9 @@ std::vector<std::string_view> Lines(std::string_view bytes) {
 
 // A value as the next reading of the file gives it. A value written in this
 // session is still held as it was given: untrimmed, and with characters that
-// code page 1254 cannot hold.
-std::string StoredForm(std::string_view value) {
+// code page 1254 cannot hold (a UTF-8 or UTF-16 file keeps those).
+std::string StoredForm(std::string_view value, IniEncoding encoding) {
+    if (encoding != IniEncoding::Cp1254) return std::string(TrimBlanks(value));
     return Cp1254ToUtf8(Utf8ToCp1254(TrimBlanks(value)));
 }
 
@@ -131,7 +132,8 @@ std::vector<std::string> PersonnelStore::ReadPersonnelList() {
 
 std::string PersonnelStore::ReadPersonField(std::string_view key, PersonField field) const {
     const char* fallback = field == PersonField::yetki ? kPrivilegeNames[0] : "";
-    return StoredForm(Details().ReadString(key, PersonFieldKey(field), fallback));
+    return StoredForm(Details().ReadString(key, PersonFieldKey(field), fallback),
+                      Details().encoding());
 }
 
 PersonRecord PersonnelStore::ReadPerson(std::string_view key) const {
@@ -151,7 +153,7 @@ PersonRecord PersonnelStore::ReadPerson(std::string_view key) const {
 }
 
 std::string PersonnelStore::ReadTemplate(std::string_view key, int index) const {
-    return StoredForm(Details().ReadString(key, TemplateKey(index), ""));
+    return StoredForm(Details().ReadString(key, TemplateKey(index), ""), Details().encoding());
 }
 
 void PersonnelStore::AppendPersonnelNumber(int32_t number) {

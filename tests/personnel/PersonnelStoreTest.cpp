@@ -541,3 +541,18 @@ TEST(StorePowerCut, EveryLineIsAWholeKeyAfterAPowerCutAtAnyCall) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(StoreTest, AUnicodeDetailsFileKeepsWhatCodePage1254CannotHold) {
+    WriteDetails("\xEF\xBB\xBF[00012]\r\nisim=Ali\r\n");
+    store.OpenStore();
+    store.WritePersonField("00012", PersonField::isim, "日本 Ayşe");
+    EXPECT_EQ(store.ReadPersonField("00012", PersonField::isim), "日本 Ayşe");
+    EXPECT_EQ(ReadAll(store.detailsPath()), "\xEF\xBB\xBF[00012]\r\nisim=日本 Ayşe\r\n");
+    PersonnelStore again(home.path());
+    again.OpenStore();
+    EXPECT_EQ(again.ReadPerson("00012").isim, "日本 Ayşe");
+}
+
+}  // namespace
