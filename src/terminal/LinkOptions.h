@@ -7,11 +7,13 @@
 //                 allowed once a reply is flowing (all in ms)
 #include <array>
 #include <chrono>
+#include <memory>
 #include <string>
 
 namespace aktarim {
 
 class IniFile;
+class WireTrace;
 
 struct LinkOptions {
     // Connecting, handshake included.
@@ -23,6 +25,9 @@ struct LinkOptions {
     std::chrono::milliseconds idleTimeout{3000};
     // Device of serial port 1..4.
     std::array<std::string, 4> serialDevices = DefaultSerialDevices();
+    // Where the frames are traced (--trace FILE); none by default. Never read
+    // from cihazlar.ini: the program that opened the trace sets it.
+    std::shared_ptr<WireTrace> trace;
 
     static std::array<std::string, 4> DefaultSerialDevices();
 };
