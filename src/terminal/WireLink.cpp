@@ -1,7 +1,6 @@
 #include "terminal/WireLink.h"
 
 #include <algorithm>
-#include <limits>
 
 #include "core/Errors.h"
 #include "terminal/Bulk.h"
