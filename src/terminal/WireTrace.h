@@ -29,8 +29,8 @@ class WireTrace {
     WireTrace(const WireTrace&) = delete;
     WireTrace& operator=(const WireTrace&) = delete;
 
-    void Frame(TraceDirection direction, int32_t machine, uint8_t code, uint16_t seq,
-               size_t length, std::string_view endpoint);
+    void Frame(TraceDirection direction, int32_t machine, uint8_t code, uint16_t seq, size_t length,
+               std::string_view endpoint);
 
     // A trace that could not be written stops there and never fails a call
     // of a link; the program asks afterwards and says so.

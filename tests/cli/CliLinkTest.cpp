@@ -82,8 +82,8 @@ std::vector<std::string> Lines(const std::string& text) {
 
 TEST(CliTrace, ATransferFillsTheTraceWithOneWellFormedLinePerFrame) {
     TempDir dir;
-    Sim sim = StartSim(dir, {"--machine", "3", "--seed", "7", "--seed-users", "5",
-                             "--seed-records", "2000"});
+    Sim sim = StartSim(
+        dir, {"--machine", "3", "--seed", "7", "--seed-users", "5", "--seed-records", "2000"});
     WriteAll(dir.File("cihazlar.ini"), "[ayarlar]\r\ndosya=" + dir.File("qb400.txt") +
                                            "\r\nsilkontrol=0\r\n" +
                                            EthernetDevice(1, "Kapi", 3, sim.port));
@@ -134,7 +134,8 @@ TEST(CliTrace, ATransferFillsTheTraceWithOneWellFormedLinePerFrame) {
 TEST(CliTrace, ATraceThatCannotBeOpenedStopsBeforeAnyDeviceIsContacted) {
     TempDir dir;
     WriteAll(dir.File("cihazlar.ini"), EthernetDevice(1, "Kapi", 1, "1"));
-    const CliRun run = RunCli({"--home", dir.path(), "--trace", dir.File("no/such/folder/t.log"), "test"});
+    const CliRun run =
+        RunCli({"--home", dir.path(), "--trace", dir.File("no/such/folder/t.log"), "test"});
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.output, "") << "no device line is printed";
 }
@@ -178,7 +179,8 @@ TEST(CliHostileDevices, EachEndsWithinItsTimeoutsAndTheNextDeviceIsServed) {
         const std::vector<std::string> lines = Lines(run.output);
         ASSERT_EQ(lines.size(), 3u) << run.output;
         EXPECT_EQ(lines[0].rfind(std::string("1\tSel\t") + kConnectFailedText, 0), 0u) << lines[0];
-        EXPECT_EQ(lines[1].rfind(std::string("2\tDamla\t") + kConnectFailedText, 0), 0u) << lines[1];
+        EXPECT_EQ(lines[1].rfind(std::string("2\tDamla\t") + kConnectFailedText, 0), 0u)
+            << lines[1];
         EXPECT_EQ(lines[2].rfind(std::string("3\tKapi\t") + kConnectedText, 0), 0u) << lines[2];
     }
     EXPECT_NE(ReadAll(dir.File("qb400.txt")), "") << "the third device's records arrived";

@@ -2,12 +2,11 @@
 // sends: only a whole, valid frame of the awaited reply moves a deadline.
 // Peers here keep the line busy with bytes that never make such a frame.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <stdlib.h>
 #include <termios.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <atomic>
 #include <random>
@@ -114,9 +113,12 @@ enum class Phase { Connect, Call, Load };
 
 const char* PhaseName(Phase phase) {
     switch (phase) {
-        case Phase::Connect: return "connect";
-        case Phase::Call: return "call";
-        case Phase::Load: return "load";
+        case Phase::Connect:
+            return "connect";
+        case Phase::Call:
+            return "call";
+        case Phase::Load:
+            return "load";
     }
     return "?";
 }
@@ -204,7 +206,8 @@ TEST(LinkDeadlines, ASerialLineFullOfGarbageEndsTheConnectInTime) {
     stop = true;
     writer.join();
     ::close(master);
-    EXPECT_EQ(link.LastFailure().kind, LinkFailureKind::Timeout) << LinkFailureText(link.LastFailure());
+    EXPECT_EQ(link.LastFailure().kind, LinkFailureKind::Timeout)
+        << LinkFailureText(link.LastFailure());
     EXPECT_GE(elapsed, kTimeout - 10ms);
     EXPECT_LT(elapsed, 2 * kTimeout);
 }
