@@ -110,6 +110,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                     break;
             }
         }
+        // A header the decoder announces is one whose frame is still short.
+        if (const std::optional<FrameHeader> header = decoder.PendingHeader())
+            Check(header->frameSize() > decoder.buffered() && header->length <= kMaxPayload);
     }
     return 0;
 }

@@ -10,6 +10,7 @@
 #include "core/IniFile.h"
 #include "terminal/LinkOptions.h"
 #include "terminal/WireLink.h"
+#include "terminal/WireTrace.h"
 
 int main(int argc, char** argv) {
     using namespace aktarim;
@@ -17,6 +18,8 @@ int main(int argc, char** argv) {
     app.require_subcommand(1);
     std::string home;
     app.add_option("--home", home, "Program klasörü yerine kullanılacak klasör")->check(CLI::ExistingDirectory);
+    std::string tracePath;
+    app.add_option("--trace", tracePath, "Cihazlarla giden ve gelen her çerçeveyi bu dosyaya ekler");
 
     bool json = false;
     auto* devices = app.add_subcommand("devices", "Tanımlı cihazları listeler");
@@ -52,24 +55,43 @@ int main(int argc, char** argv) {
         return code == 0 ? kExitOk : kExitUsage;
     }
 
+    std::shared_ptr<WireTrace> trace;
+    if (!tracePath.empty()) {
+        try {
+            trace = std::make_shared<WireTrace>(tracePath);
+        } catch (const AppError& e) {
+            std::cerr << "aktarim-cli: " << tracePath << ": " << e.what() << "\n";
+            return kExitUsage;
+        }
+    }
+
     CliContext context;
     context.home = home.empty() ? ExecutableFolder() : home;
-    context.makeLink = [](const IniFile& ini) -> std::unique_ptr<TerminalLink> {
-        return std::make_unique<WireLink>(LoadLinkOptions(ini));
+    context.makeLink = [trace](const IniFile& ini) -> std::unique_ptr<TerminalLink> {
+        LinkOptions options = LoadLinkOptions(ini);
+        options.trace = trace;
+        return std::make_unique<WireLink>(std::move(options));
     };
-    try {
-        if (*devices) return DevicesCommand(context, json);
-        if (*personnel) return PersonnelCommand(context, personnelRequest);
-        if (*test) return TestCommand(context, testNumbers);
-        if (*clock)
-            return ClockCommand(context, *clockSet ? ClockAction::Set : ClockAction::Get,
-                                clockNumber);
-        std::optional<bool> eraseOption;
-        if (eraseLog) eraseOption = true;
-        if (keepLog) eraseOption = false;
-        return TransferCommand(context, transferNumbers, eraseOption);
-    } catch (const std::exception& e) {
-        std::cerr << "aktarim-cli: " << e.what() << "\n";
-        return kExitUsage;
-    }
+    const auto run = [&]() -> int {
+        try {
+            if (*devices) return DevicesCommand(context, json);
+            if (*personnel) return PersonnelCommand(context, personnelRequest);
+            if (*test) return TestCommand(context, testNumbers);
+            if (*clock)
+                return ClockCommand(context, *clockSet ? ClockAction::Set : ClockAction::Get,
+                                    clockNumber);
+            std::optional<bool> eraseOption;
+            if (eraseLog) eraseOption = true;
+            if (keepLog) eraseOption = false;
+            return TransferCommand(context, transferNumbers, eraseOption);
+        } catch (const std::exception& e) {
+            std::cerr << "aktarim-cli: " << e.what() << "\n";
+            return kExitUsage;
+        }
+    };
+    const int status = run();
+    // A trace that could not be written never failed the command; say so.
+    if (trace && trace->failed())
+        std::cerr << "aktarim-cli: " << tracePath << ": " << trace->failure() << "\n";
+    return status;
 }

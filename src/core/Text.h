@@ -23,6 +23,10 @@ std::string Utf8ToUtf16Le(std::string_view text);
 int32_t StrToInt(std::string_view text);
 std::string NotAnIntegerMessage(std::string_view text);
 
+// Well-formed UTF-8: no overlong forms, no surrogates, nothing past U+10FFFF,
+// no sequence cut short.
+bool IsValidUtf8(std::string_view text);
+
 // Length and prefix counted in characters, not bytes.
 size_t Utf8Length(std::string_view text);
 std::string Utf8Left(std::string_view text, size_t characters);

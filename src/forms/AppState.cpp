@@ -5,10 +5,11 @@
 
 namespace aktarim {
 
-void UseWireLinks(AppState& state) {
-    state.makeLink = [&state]() -> std::unique_ptr<TerminalLink> {
-        if (!state.configFile) return std::make_unique<WireLink>();
-        return std::make_unique<WireLink>(LoadLinkOptions(*state.configFile));
+void UseWireLinks(AppState& state, std::shared_ptr<WireTrace> trace) {
+    state.makeLink = [&state, trace]() -> std::unique_ptr<TerminalLink> {
+        LinkOptions options = state.configFile ? LoadLinkOptions(*state.configFile) : LinkOptions{};
+        options.trace = trace;
+        return std::make_unique<WireLink>(std::move(options));
     };
 }
 

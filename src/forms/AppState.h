@@ -53,8 +53,11 @@ struct AppState {
     std::string ConfigFilePath() const { return JoinPath(programFolder, kConfigFileName); }
 };
 
+class WireTrace;
+
 // Sets makeLink to give wire links whose timeouts and serial devices are read
-// from configFile at the moment a window makes its link.
-void UseWireLinks(AppState& state);
+// from configFile at the moment a window makes its link, each tracing its
+// frames to trace when one is given.
+void UseWireLinks(AppState& state, std::shared_ptr<WireTrace> trace = nullptr);
 
 }  // namespace aktarim

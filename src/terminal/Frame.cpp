@@ -68,19 +68,35 @@ void FrameDecoder::Feed(std::span<const uint8_t> bytes) {
     buffer_.insert(buffer_.end(), bytes.begin(), bytes.end());
 }
 
-void FrameDecoder::Drop(size_t count) {
+void FrameDecoder::Consume(size_t count) {
     start_ += count;
-    discarded_ += count;
+    offset_ += count;
     if (start_ == buffer_.size()) {
         buffer_.clear();
         start_ = 0;
     }
 }
 
+void FrameDecoder::Drop(size_t count) {
+    discarded_ += count;
+    Consume(count);
+}
+
 void FrameDecoder::Reset() {
     buffer_.clear();
     start_ = 0;
     discarded_ = 0;
+    offset_ = 0;
+}
+
+std::optional<FrameHeader> FrameDecoder::PendingHeader() const {
+    const uint8_t* data = buffer_.data() + start_;
+    if (buffered() < kHeaderSize || data[0] != kMarker0 || data[1] != kMarker1) return std::nullopt;
+    if (GetU16(data + kHeaderCrcAt) != Crc16Ccitt({data, kHeaderCrcAt})) return std::nullopt;
+    const uint32_t length = GetU32(data + kLengthAt);
+    if (length > kMaxPayload) return std::nullopt;
+    return FrameHeader{static_cast<int32_t>(GetU32(data + kMachineAt)), data[kCodeAt],
+                       GetU16(data + kSeqAt), length};
 }
 
 std::optional<Frame> FrameDecoder::Next() {
@@ -129,11 +145,7 @@ std::optional<Frame> FrameDecoder::Next() {
         frame.code = data[kCodeAt];
         frame.seq = GetU16(data + kSeqAt);
         frame.payload.assign(data + kHeaderSize, data + kHeaderSize + length);
-        start_ += total;
-        if (start_ == buffer_.size()) {
-            buffer_.clear();
-            start_ = 0;
-        }
+        Consume(total);
         return frame;
     }
 }

@@ -31,6 +31,16 @@ struct Frame {
     bool operator==(const Frame&) const = default;
 };
 
+// What a checked header announces, before the payload is there.
+struct FrameHeader {
+    int32_t machine = 0;
+    uint8_t code = 0;
+    uint16_t seq = 0;
+    uint32_t length = 0;  // payload bytes, at most kMaxPayload
+
+    size_t frameSize() const { return kHeaderSize + length + kTrailerSize; }
+};
+
 // Appends one encoded frame to out. The payload must not exceed kMaxPayload
 // (checked: std::length_error).
 void AppendFrame(std::vector<uint8_t>& out, int32_t machine, uint8_t code, uint16_t seq,
@@ -49,17 +59,27 @@ class FrameDecoder {
     std::optional<Frame> Next();
     void Reset();
 
+    // After Next() gave nullopt: the header of the frame still arriving, once
+    // that header has passed its check; nullopt while no such header is there.
+    std::optional<FrameHeader> PendingHeader() const;
+
     // Bytes held back waiting for the rest of a frame.
     size_t buffered() const { return buffer_.size() - start_; }
     // Bytes thrown away while resynchronising, since construction or Reset.
     uint64_t discarded() const { return discarded_; }
+    // Where the first held-back byte sits in the stream (bytes dropped or
+    // taken as frames before it), so a caller can tell one pending frame from
+    // the next.
+    uint64_t offset() const { return offset_; }
 
   private:
     void Drop(size_t count);
+    void Consume(size_t count);
 
     std::vector<uint8_t> buffer_;
     size_t start_ = 0;
     uint64_t discarded_ = 0;
+    uint64_t offset_ = 0;
 };
 
 }  // namespace aktarim::wire

@@ -3,26 +3,32 @@
 // port number. Read from cihazlar.ini:
 //
 //   [seriport]    com1 .. com4 = device path (default /dev/ttyS0-3, on Windows COM1-4)
-//   [zamanasimi]  baglanti = connect, istek = per request, bekleme = silence
-//                 allowed once a reply is flowing (all in ms)
+//   [zamanasimi]  baglanti = connect, istek = per request, bekleme = between
+//                 the frames of a bulk transfer (all in ms)
 #include <array>
 #include <chrono>
+#include <memory>
 #include <string>
 
 namespace aktarim {
 
 class IniFile;
+class WireTrace;
 
 struct LinkOptions {
     // Connecting, handshake included.
     std::chrono::milliseconds connectTimeout{3000};
-    // From sending a request until its reply starts to arrive.
+    // From sending a request until its reply is whole.
     std::chrono::milliseconds requestTimeout{5000};
-    // Longest silence once bytes of a reply arrive (a long bulk transfer
-    // goes on as long as the line keeps moving).
+    // From one whole frame of a bulk transfer to the next (a long transfer
+    // goes on as long as frames keep coming). A serial line adds the time it
+    // needs to carry a frame.
     std::chrono::milliseconds idleTimeout{3000};
     // Device of serial port 1..4.
     std::array<std::string, 4> serialDevices = DefaultSerialDevices();
+    // Where the frames are traced (--trace FILE); none by default. Never read
+    // from cihazlar.ini: the program that opened the trace sets it.
+    std::shared_ptr<WireTrace> trace;
 
     static std::array<std::string, 4> DefaultSerialDevices();
 };

@@ -6,15 +6,30 @@ MemoryLink::MemoryLink(MemoryTerminal& terminal) : terminal_(terminal) {}
 
 bool MemoryLink::Begin(const char* operation, int32_t m) {
     calls.emplace_back(operation);
-    // A terminal answers only its own machine number; anything else times out.
-    return connected_ && m == terminal_.machineNumber();
+    failure_ = {};
+    if (!connected_) return Fail(LinkFailureKind::NotConnected);
+    // A terminal answers only its own machine number; the wire link finds
+    // out from the handshake who is at the other end.
+    if (m != terminal_.machineNumber())
+        return Fail(LinkFailureKind::WrongMachine,
+                    "bağlı cihazın numarası " + std::to_string(terminal_.machineNumber()) +
+                        ", istek " + std::to_string(m) + " numarasına gitti");
+    return true;
 }
+
+bool MemoryLink::Fail(LinkFailureKind kind, std::string detail) {
+    failure_ = {kind, std::move(detail)};
+    return false;
+}
+
+bool MemoryLink::Answer(bool done) { return done || Fail(LinkFailureKind::Refused); }
 
 bool MemoryLink::Connect(const char* operation) {
     calls.emplace_back(operation);
+    failure_ = {};
     DropLoads();
     connected_ = !refuseConnect;
-    return connected_;
+    return connected_ || Fail(LinkFailureKind::ConnectFailed);
 }
 
 void MemoryLink::DropLoads() {
@@ -44,7 +59,7 @@ bool MemoryLink::SetLinkValue(int32_t m, int32_t /*value*/) { return Begin("SetL
 bool MemoryLink::GetStatusValue(int32_t m, int32_t item, int32_t& value) {
     if (!Begin("GetStatusValue", m)) return false;
     const std::optional<int32_t> status = terminal_.StatusValue(item);
-    if (!status) return false;
+    if (!status) return Fail(LinkFailureKind::Refused);
     value = *status;
     return true;
 }
@@ -58,26 +73,29 @@ bool MemoryLink::LoadAttendanceLog(int32_t m) {
         // The connection broke half-way: nothing of a partial log is kept.
         connected_ = false;
         DropLoads();
-        return false;
+        return Fail(LinkFailureKind::ConnectionClosed);
     }
     log_ = log;
     return true;
 }
 
 bool MemoryLink::ClearAttendanceLog(int32_t m) {
-    if (!Begin("ClearAttendanceLog", m) || failClear) return false;
+    if (!Begin("ClearAttendanceLog", m)) return false;
+    if (failClear) return Fail(LinkFailureKind::Refused);
     terminal_.ClearAttendanceLog();
     return true;
 }
 
 bool MemoryLink::ClearAdministrators(int32_t m) {
-    if (!Begin("ClearAdministrators", m) || failClear) return false;
+    if (!Begin("ClearAdministrators", m)) return false;
+    if (failClear) return Fail(LinkFailureKind::Refused);
     terminal_.ClearAdministrators();
     return true;
 }
 
 bool MemoryLink::ClearAllData(int32_t m) {
-    if (!Begin("ClearAllData", m) || failClear) return false;
+    if (!Begin("ClearAllData", m)) return false;
+    if (failClear) return Fail(LinkFailureKind::Refused);
     terminal_.ClearAllData();
     templates_.reset();
     return true;
@@ -148,7 +166,7 @@ bool MemoryLink::ReadUserInfo(int32_t m, int32_t userNumber, std::string& name,
                               std::string& password, int32_t& privilege, bool& enabled) {
     if (!Begin("ReadUserInfo", m)) return false;
     const std::optional<TerminalUser> user = terminal_.ReadUser(userNumber);
-    if (!user) return false;
+    if (!user) return Fail(LinkFailureKind::Refused);
     name = user->name;
     password = user->password;
     privilege = user->privilege;
@@ -159,20 +177,20 @@ bool MemoryLink::ReadUserInfo(int32_t m, int32_t userNumber, std::string& name,
 bool MemoryLink::WriteUserInfo(int32_t m, int32_t userNumber, const std::string& name,
                                const std::string& password, int32_t privilege, bool enabled) {
     if (!Begin("WriteUserInfo", m)) return false;
-    return terminal_.WriteUser(userNumber, name, password, privilege, enabled);
+    return Answer(terminal_.WriteUser(userNumber, name, password, privilege, enabled));
 }
 
 bool MemoryLink::DeleteUserRecord(int32_t m, int32_t userNumber, int32_t /*reserved1*/,
                                   int32_t /*reserved2*/) {
     if (!Begin("DeleteUserRecord", m)) return false;
     templates_.reset();
-    return terminal_.DeleteUser(userNumber);
+    return Answer(terminal_.DeleteUser(userNumber));
 }
 
 bool MemoryLink::DeleteFingerTemplate(int32_t m, int32_t userNumber, int32_t finger) {
     if (!Begin("DeleteFingerTemplate", m)) return false;
     templates_.reset();
-    return terminal_.DeleteTemplate(userNumber, finger);
+    return Answer(terminal_.DeleteTemplate(userNumber, finger));
 }
 
 bool MemoryLink::ReadFingerTemplate(int32_t m, int32_t userNumber, int32_t finger,
@@ -186,7 +204,7 @@ bool MemoryLink::ReadFingerTemplate(int32_t m, int32_t userNumber, int32_t finge
     } else {
         found = terminal_.ReadTemplate(userNumber, finger);
     }
-    if (!found) return false;
+    if (!found) return Fail(LinkFailureKind::Refused);
     text = *found;
     length = static_cast<int32_t>(found->size());
     return true;
@@ -196,7 +214,7 @@ bool MemoryLink::WriteFingerTemplate(int32_t m, int32_t userNumber, int32_t fing
                                      const std::string& text) {
     if (!Begin("WriteFingerTemplate", m)) return false;
     templates_.reset();
-    return terminal_.WriteTemplate(userNumber, finger, text);
+    return Answer(terminal_.WriteTemplate(userNumber, finger, text));
 }
 
 }  // namespace aktarim

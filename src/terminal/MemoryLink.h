@@ -32,8 +32,10 @@ class MemoryLink : public TerminalLink {
 
     bool ConnectNetwork(const std::string& ipAddress, int32_t port) override;
     bool ConnectSerial(int32_t port, int32_t machineNumber, int32_t baudRate) override;
+    // Keeps LastFailure, as the wire link does.
     void Disconnect() override;
     bool IsConnected() const override { return connected_; }
+    LinkFailure LastFailure() const override { return failure_; }
 
     bool SetLinkValue(int32_t m, int32_t value) override;
     bool GetStatusValue(int32_t m, int32_t item, int32_t& value) override;
@@ -68,13 +70,19 @@ class MemoryLink : public TerminalLink {
                              const std::string& text) override;
 
   private:
-    // Records the call; true when connected and m is this terminal's number.
+    // Records the call and forgets the last failure; true when connected and
+    // m is this terminal's number (the failure says which was not).
     bool Begin(const char* operation, int32_t m);
     bool Connect(const char* operation);
+    // Records why the call failed and answers false.
+    bool Fail(LinkFailureKind kind, std::string detail = {});
+    // The terminal said no: a refusal, as a wire terminal's failure status.
+    bool Answer(bool done);
     void DropLoads();
 
     MemoryTerminal& terminal_;
     bool connected_ = false;
+    LinkFailure failure_;
     std::vector<AttendanceEntry> log_;
     size_t nextRecord_ = 0;
     std::vector<TerminalUser> users_;

@@ -87,37 +87,60 @@ class AsioTransport : public Transport {
 }  // namespace
 
 std::unique_ptr<Transport> ConnectTcp(const std::string& address, uint16_t port,
-                                      Transport::Clock::time_point deadline) {
+                                      Transport::Clock::time_point deadline, std::string& error) {
     return Guarded([&]() -> std::unique_ptr<Transport> {
         asio::error_code ec;
         const asio::ip::address ip = asio::ip::make_address(address, ec);
-        if (ec) return nullptr;
+        if (ec) {
+            error = "\"" + address + "\" bir IP adresi değil";
+            return nullptr;
+        }
         auto io = std::make_unique<asio::io_context>(1);
         asio::ip::tcp::socket socket(*io);
         std::optional<asio::error_code> result;
         socket.async_connect({ip, port}, [&](const asio::error_code& e) { result = e; });
-        if (!RunUntil(*io, socket, deadline, result) || *result) return nullptr;
+        const std::string endpoint = address + ":" + std::to_string(port);
+        if (!RunUntil(*io, socket, deadline, result)) {
+            error = endpoint + " zamanında yanıt vermedi";
+            return nullptr;
+        }
+        if (*result) {
+            error = *result == asio::error::connection_refused
+                        ? endpoint + " bağlantıyı geri çevirdi"
+                        : endpoint + ": " + result->message();
+            return nullptr;
+        }
         socket.set_option(asio::ip::tcp::no_delay(true), ec);
         return std::make_unique<AsioTransport<asio::ip::tcp::socket>>(std::move(io),
                                                                       std::move(socket));
     });
 }
 
-std::unique_ptr<Transport> OpenSerial(const std::string& device, int32_t baudRate) {
+std::unique_ptr<Transport> OpenSerial(const std::string& device, int32_t baudRate,
+                                      std::string& error) {
     return Guarded([&]() -> std::unique_ptr<Transport> {
-        if (baudRate <= 0) return nullptr;
+        if (baudRate <= 0) {
+            error = "geçersiz hız: " + std::to_string(baudRate);
+            return nullptr;
+        }
         auto io = std::make_unique<asio::io_context>(1);
         asio::serial_port port(*io);
         asio::error_code ec;
         port.open(device, ec);
-        if (ec) return nullptr;
+        if (ec) {
+            error = device + " açılamadı: " + ec.message();
+            return nullptr;
+        }
         using Base = asio::serial_port_base;
         port.set_option(Base::baud_rate(static_cast<unsigned>(baudRate)), ec);
         if (!ec) port.set_option(Base::character_size(8), ec);
         if (!ec) port.set_option(Base::parity(Base::parity::none), ec);
         if (!ec) port.set_option(Base::stop_bits(Base::stop_bits::one), ec);
         if (!ec) port.set_option(Base::flow_control(Base::flow_control::none), ec);
-        if (ec) return nullptr;
+        if (ec) {
+            error = device + " " + std::to_string(baudRate) + " hızına ayarlanamadı: " + ec.message();
+            return nullptr;
+        }
 #ifndef _WIN32
         // Bytes left over from an earlier conversation must not pass for replies.
         ::tcflush(port.native_handle(), TCIOFLUSH);

@@ -26,12 +26,13 @@ class Transport {
 };
 
 // nullptr when the address is not a numeric IPv4/IPv6 address or the
-// connection cannot be made before the deadline.
+// connection cannot be made before the deadline; error then says why.
 std::unique_ptr<Transport> ConnectTcp(const std::string& address, uint16_t port,
-                                      Transport::Clock::time_point deadline);
+                                      Transport::Clock::time_point deadline, std::string& error);
 // Opens the device raw, 8N1, at the given rate and drops whatever was waiting
 // in its buffers; nullptr when it cannot be opened or the rate is not one
-// the port supports.
-std::unique_ptr<Transport> OpenSerial(const std::string& device, int32_t baudRate);
+// the port supports, and error says why.
+std::unique_ptr<Transport> OpenSerial(const std::string& device, int32_t baudRate,
+                                      std::string& error);
 
 }  // namespace aktarim

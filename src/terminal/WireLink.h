@@ -6,9 +6,14 @@
 // given and waits for the reply from that machine. A timeout, a dropped
 // connection or a reply that breaks the protocol answers false and leaves
 // the link disconnected; a terminal that refuses (a failure status) answers
-// false and the link stays up. Out values are written only on success.
-// NextAttendanceRecord and NextUserId walk what the last load of this
-// connection fetched, without asking the terminal again.
+// false and the link stays up. LastFailure says which of these it was. Out
+// values are written only on success. NextAttendanceRecord and NextUserId
+// walk what the last load of this connection fetched, without asking the
+// terminal again; at the end of the list they answer false with no failure.
+//
+// Every call ends within its timeouts whatever the peer sends: only a whole,
+// valid frame of the awaited reply moves a deadline (docs/protocol.md,
+// "Timeouts").
 #include <chrono>
 #include <map>
 #include <memory>
@@ -18,11 +23,10 @@
 #include <utility>
 #include <vector>
 
-#include "terminal/Frame.h"
+#include "core/TerminalLink.h"
+#include "terminal/FrameChannel.h"
 #include "terminal/LinkOptions.h"
 #include "terminal/Messages.h"
-#include "core/TerminalLink.h"
-#include "terminal/Transport.h"
 
 namespace aktarim {
 
@@ -32,7 +36,6 @@ class WireLink : public TerminalLink {
     ~WireLink() override;
 
     const LinkOptions& options() const { return options_; }
-    void SetOptions(LinkOptions options) { options_ = std::move(options); }
 
     // Over TCP the handshake goes to the broadcast address 0, which any
     // terminal answers; each later request carries the machine number its
@@ -40,8 +43,10 @@ class WireLink : public TerminalLink {
     bool ConnectNetwork(const std::string& ipAddress, int32_t port) override;
     // Opens the device of port 1..4 and does the handshake addressed to m.
     bool ConnectSerial(int32_t port, int32_t machineNumber, int32_t baudRate) override;
+    // Keeps LastFailure, so that a caller may hang up first and ask why after.
     void Disconnect() override;
-    bool IsConnected() const override { return transport_ != nullptr; }
+    bool IsConnected() const override { return channel_ != nullptr; }
+    LinkFailure LastFailure() const override { return failure_; }
 
     bool SetLinkValue(int32_t m, int32_t value) override;
     bool GetStatusValue(int32_t m, int32_t item, int32_t& value) override;
@@ -81,33 +86,57 @@ class WireLink : public TerminalLink {
     int32_t serialMachineNumber() const { return serialMachine_; }
 
   private:
-    using Clock = Transport::Clock;
+    using Clock = FrameChannel::Clock;
 
+    // The deadlines of one call: the awaited frame must be whole by `frame`
+    // (moved on only by a whole frame of the reply, and on a serial line by
+    // the line time that a checked header of ours announces), and nothing
+    // holds the call past `call`.
+    struct Deadlines {
+        Clock::time_point frame;
+        Clock::time_point call;
+    };
+
+    // Starts a call: forgets the last failure.
+    void Begin() { failure_ = {}; }
+    // Records why the call failed and answers false; Drop also hangs up.
+    bool Fail(LinkFailureKind kind, std::string detail);
+    bool Drop(LinkFailureKind kind, std::string detail);
+    bool RequireConnection();
+
+    bool Open(std::unique_ptr<Transport> transport, std::string endpoint, int32_t baudRate,
+              int32_t address, Clock::time_point deadline);
     bool Handshake(int32_t address, Clock::time_point deadline);
     // Sends one request and waits for its reply frame. nullopt after a
-    // timeout, drop or protocol break (the link is then disconnected).
+    // timeout, drop or protocol break (the link is then disconnected) or when
+    // the request cannot be sent; failure_ says which.
     std::optional<wire::Frame> Exchange(int32_t m, wire::Code code,
                                         std::span<const uint8_t> payload,
-                                        Clock::time_point deadline);
+                                        Clock::duration timeout, Deadlines& wait);
     // The body of an Ok reply; nullopt for a failure status too.
     std::optional<std::vector<uint8_t>> Call(int32_t m, wire::Code code,
                                              std::span<const uint8_t> payload = {});
     bool CallOk(int32_t m, wire::Code code, std::span<const uint8_t> payload = {});
+    // A reply's status and body; nullopt (failure recorded) unless Ok.
+    std::optional<std::span<const uint8_t>> OkBody(const wire::Frame& reply, wire::Code code);
     template <class Item>
     std::optional<std::vector<Item>> Load(int32_t m, wire::Code code);
-    // The next frame for request (m, seq), waiting as the timeouts allow.
-    std::optional<wire::Frame> Receive(int32_t m, uint16_t seq, bool anyMachine,
-                                       Clock::time_point& deadline);
+    // The next frame for request (m, seq) within wait; `what` names it in a
+    // failure's detail.
+    std::optional<wire::Frame> Receive(int32_t m, uint16_t seq, bool anyMachine, Deadlines& wait,
+                                       const std::string& what);
     // A reply whose body broke the protocol: drop the link.
-    bool Broken();
+    bool Broken(wire::Code code, const char* what);
     void DropLoads();
 
     LinkOptions options_;
-    std::unique_ptr<Transport> transport_;
-    wire::FrameDecoder decoder_;
-    std::vector<uint8_t> readBuffer_;
+    std::unique_ptr<FrameChannel> channel_;
+    bool serial_ = false;
     uint16_t seq_ = 0;
     int32_t serialMachine_ = 0;
+    // The machine number the terminal gave in the handshake.
+    int32_t terminalMachine_ = 0;
+    LinkFailure failure_;
 
     std::vector<wire::AttendanceItem> log_;
     int32_t logMachine_ = 0;

@@ -37,6 +37,29 @@ TEST(Cp1254, CharactersOutsideTheCodePageBecomeQuestionMarks) {
     EXPECT_EQ(Utf8ToCp1254("\xFF\xFE"), "??");
 }
 
+TEST(Utf8, TellsWellFormedTextFromEverythingElse) {
+    struct Case {
+        const char* name;
+        std::string text;
+        bool valid;
+    };
+    const std::array<Case, 12> cases = {{
+        {"empty", "", true},
+        {"Turkish letters", "Çağrı Öğüt İşık", true},
+        {"four bytes", "\xF0\x9F\x98\x80", true},
+        {"the last code point", "\xF4\x8F\xBF\xBF", true},
+        {"overlong two bytes", "\xC0\x80", false},
+        {"overlong three bytes", "\xE0\x80\x80", false},
+        {"a surrogate", "\xED\xA0\x80", false},
+        {"past U+10FFFF", "\xF4\x90\x80\x80", false},
+        {"cut short at the end", "ab\xC3", false},
+        {"lone continuation byte", "a\x80" "b", false},
+        {"five-byte lead", "\xF8\x88\x80\x80\x80", false},
+        {"a lead without its continuation", "\xC3" "a", false},
+    }};
+    for (const Case& c : cases) EXPECT_EQ(IsValidUtf8(c.text), c.valid) << c.name;
+}
+
 TEST(StrToInt, AcceptsSignedDecimal32Bit) {
     struct Case {
         const char* text;

@@ -344,6 +344,7 @@ using Answer = std::function<void(const wire::Frame&, HostilePeer::Sender&)>;
 struct PeerCase {
     const char* name;
     bool load;  // LoadAttendanceLog, else GetStatusValue
+    LinkFailureKind failure;
     Answer answer;
 };
 
@@ -351,38 +352,38 @@ std::vector<PeerCase> PeerCases() {
     const auto status7 = wire::OkReply(wire::IntValue{7});
     const auto endless = wire::OkReply(wire::BulkBegin{0xFFFFFFFFu, 0xFFFFFFFFu});
     return {
-        {"length over the cap", false,
+        {"length over the cap", false, LinkFailureKind::Timeout,
          [](const wire::Frame& f, HostilePeer::Sender& s) {
              s.Send(OversizedHeader(f, 0x7FFFFFFFu));
          }},
-        {"length one over the cap", false,
+        {"length one over the cap", false, LinkFailureKind::Timeout,
          [](const wire::Frame& f, HostilePeer::Sender& s) {
              s.Send(OversizedHeader(f, static_cast<uint32_t>(wire::kMaxPayload + 1)));
          }},
-        {"bad frame check", false,
+        {"bad frame check", false, LinkFailureKind::Timeout,
          [status7](const wire::Frame& f, HostilePeer::Sender& s) {
              auto bytes = Reply(f, kMachine, status7);
              bytes.back() ^= 0x01;
              s.Send(bytes);
          }},
-        {"another machine answers", false,
+        {"another machine answers", false, LinkFailureKind::WrongMachine,
          [status7](const wire::Frame& f, HostilePeer::Sender& s) {
              s.Send(Reply(f, kMachine + 1, status7));
          }},
-        {"garbage trickles on", false,
+        {"garbage trickles on", false, LinkFailureKind::Timeout,
          [](const wire::Frame&, HostilePeer::Sender& s) {
              while (s.Send({0x00, 0xA5})) std::this_thread::sleep_for(20ms);
          }},
-        {"replies for another machine trickle on", false,
+        {"replies for another machine trickle on", false, LinkFailureKind::WrongMachine,
          [status7](const wire::Frame& f, HostilePeer::Sender& s) {
              while (s.Send(Reply(f, kMachine + 1, status7))) std::this_thread::sleep_for(20ms);
          }},
-        {"load: chunks from another machine", true,
+        {"load: chunks from another machine", true, LinkFailureKind::WrongMachine,
          [](const wire::Frame& f, HostilePeer::Sender& s) {
              s.Send(Reply(f, kMachine, wire::OkReply(wire::BulkBegin{3, 3})));
              for (uint32_t i = 0; i < 3; ++i) s.Send(Chunk(f, kMachine + 1, i));
          }},
-        {"load: a chunk with a bad check", true,
+        {"load: a chunk with a bad check", true, LinkFailureKind::Protocol,
          [](const wire::Frame& f, HostilePeer::Sender& s) {
              s.Send(Reply(f, kMachine, wire::OkReply(wire::BulkBegin{3, 3})));
              auto bad = Chunk(f, kMachine, 1);
@@ -391,19 +392,19 @@ std::vector<PeerCase> PeerCases() {
              s.Send(bad);
              s.Send(Chunk(f, kMachine, 2));
          }},
-        {"load: the end never comes", true,
+        {"load: the end never comes", true, LinkFailureKind::Timeout,
          [](const wire::Frame& f, HostilePeer::Sender& s) {
              s.Send(Reply(f, kMachine, wire::OkReply(wire::BulkBegin{2, 2})));
              s.Send(Chunk(f, kMachine, 0));
              s.Send(Chunk(f, kMachine, 1));
          }},
-        {"load: chunks that never end", true,
+        {"load: chunks that never end", true, LinkFailureKind::Protocol,
          [endless](const wire::Frame& f, HostilePeer::Sender& s) {
              s.Send(Reply(f, kMachine, endless));
              for (uint32_t i = 0; s.Send(Chunk(f, kMachine, i)); ++i) {
              }
          }},
-        {"load: chunks that never end, slowly", true,
+        {"load: chunks that never end, slowly", true, LinkFailureKind::Protocol,
          [endless](const wire::Frame& f, HostilePeer::Sender& s) {
              s.Send(Reply(f, kMachine, endless));
              for (uint32_t i = 0; s.Send(Chunk(f, kMachine, i)); ++i)
@@ -434,6 +435,7 @@ TEST(HostilePeerFrames, EveryCallAnswersFalseWithinItsTimeout) {
             c.load ? link.LoadAttendanceLog(kMachine) : link.GetStatusValue(kMachine, 6, value);
         const auto took = std::chrono::steady_clock::now() - start;
         EXPECT_FALSE(answered);
+        EXPECT_EQ(link.LastFailure().kind, c.failure) << LinkFailureText(link.LastFailure());
         EXPECT_EQ(value, -1);
         EXPECT_LT(took, 2s) << "the call followed the peer for "
                             << std::chrono::duration_cast<std::chrono::milliseconds>(took).count()

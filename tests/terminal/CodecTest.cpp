@@ -90,9 +90,9 @@ TEST(FrameCodec, ResynchronisesAfterDamage) {
         Bytes stream;
         std::vector<Frame> expected;
     };
-    const auto flipped = [&](size_t at) {
+    const auto flipped = [&](size_t at, uint8_t bits = 0x01) {
         Bytes copy = a;
-        copy[at] ^= 0x01;
+        copy[at] ^= bits;
         return copy;
     };
     const std::array cases = {
@@ -101,6 +101,9 @@ TEST(FrameCodec, ResynchronisesAfterDamage) {
         Case{"bad frame CRC field", Cat({flipped(a.size() - 1), b}), {second}},
         Case{"bad header check", Cat({flipped(7), b}), {second}},
         Case{"length over the cap", Cat({overCap, b}), {second}},
+        // A length damaged on the line to 4 KiB more than follows: only the
+        // header check keeps the decoder from waiting for bytes that never come.
+        Case{"damaged length field", Cat({flipped(10, 0x10), b}), {second}},
         // A frame that lost its tail is given up once the bytes it announced
         // have come and fail the check; the frames in them are then found.
         Case{"truncated", Cat({Bytes(a.begin(), a.begin() + 30), b, b}), {second, second}},
@@ -130,6 +133,38 @@ TEST(FrameCodec, HoldsAnIncompleteFrameAndDropsPureGarbage) {
     EXPECT_FALSE(decoder.Next());
     EXPECT_EQ(decoder.buffered(), 0u);
     EXPECT_EQ(decoder.discarded(), 1000u);
+    EXPECT_EQ(decoder.offset(), a.size() + 1000u);
+}
+
+// What a checked header announces is known before the payload is there, and
+// only then.
+TEST(FrameCodec, TellsThePendingHeaderOnceItChecksOut) {
+    const Bytes a = EncodeFrame(Frame{-7, 0x90, 513, Counting(300)});
+    FrameDecoder decoder;
+    decoder.Feed(std::span(a).first(kHeaderSize - 1));
+    EXPECT_FALSE(decoder.Next());
+    EXPECT_FALSE(decoder.PendingHeader()) << "a header still arriving";
+    decoder.Feed(std::span(a).subspan(kHeaderSize - 1, 1));
+    EXPECT_FALSE(decoder.Next());
+    const std::optional<FrameHeader> header = decoder.PendingHeader();
+    ASSERT_TRUE(header);
+    EXPECT_EQ(header->machine, -7);
+    EXPECT_EQ(header->code, 0x90);
+    EXPECT_EQ(header->seq, 513);
+    EXPECT_EQ(header->frameSize(), a.size());
+    EXPECT_EQ(decoder.offset(), 0u);
+
+    decoder.Feed(std::span(a).subspan(kHeaderSize));
+    EXPECT_TRUE(decoder.Next());
+    EXPECT_FALSE(decoder.PendingHeader());
+    EXPECT_EQ(decoder.offset(), a.size()) << "the next frame starts after this one";
+
+    // A header that fails its check is never announced.
+    Bytes damaged = a;
+    damaged[10] ^= 0x10;
+    decoder.Feed(std::span(damaged).first(kHeaderSize));
+    EXPECT_FALSE(decoder.Next());
+    EXPECT_FALSE(decoder.PendingHeader());
 }
 
 TEST(Payload, IntegersRoundTripAtTheirLimits) {

@@ -57,6 +57,8 @@ TEST_F(SerialLink, AFrameForAnotherMachineIsIgnored) {
     EXPECT_LT(call, 1000ms);
     EXPECT_EQ(value, -1);
     EXPECT_FALSE(link.IsConnected());
+    // On a bus nobody answers for another number: nothing tells it from silence.
+    EXPECT_EQ(link.LastFailure().kind, LinkFailureKind::Timeout);
     // The terminal is still there for its own number.
     ASSERT_TRUE(link.ConnectSerial(1, m, 115200));
     EXPECT_TRUE(link.GetStatusValue(m, 2, value));
@@ -67,11 +69,26 @@ TEST_F(SerialLink, UnusablePortsFail) {
     LinkOptions options = served.SerialOptions();
     options.serialDevices[1] = "/nonexistent/tty";
     WireLink link(options);
-    EXPECT_FALSE(link.ConnectSerial(0, m, 115200));
-    EXPECT_FALSE(link.ConnectSerial(5, m, 115200));
-    EXPECT_FALSE(link.ConnectSerial(2, m, 115200));
-    EXPECT_FALSE(link.ConnectSerial(1, m, 0));
-    EXPECT_FALSE(link.IsConnected());
+    for (const auto& [port, baud] : {std::pair{0, 115200}, {5, 115200}, {2, 115200}, {1, 0}}) {
+        EXPECT_FALSE(link.ConnectSerial(port, m, baud)) << port << " " << baud;
+        EXPECT_EQ(link.LastFailure().kind, LinkFailureKind::ConnectFailed) << port << " " << baud;
+        EXPECT_FALSE(link.IsConnected());
+    }
+}
+
+// At 9600 baud a chunk takes longer than the silence allowed between frames:
+// the line time that a checked header announces is waited for on top.
+TEST(SerialLineTime, ALoadSlowerThanTheIdleTimeoutArrives) {
+    TerminalState state = SmallTerminal();
+    state.templates.clear();
+    for (int32_t f = 0; f < 3; ++f) state.templates[{1, f}] = std::string(500, 'T');
+    ServedTerminal served(std::move(state), Faults([&](ServerFaults& f) { f.baud = 9600; }), true);
+    WireLink link(served.SerialOptions());  // 300 ms per request and of silence
+    ASSERT_TRUE(link.ConnectSerial(1, m, 9600));
+    const auto elapsed = Elapsed([&] { EXPECT_TRUE(link.LoadAllTemplates(m)); });
+    EXPECT_GE(elapsed, 1500ms) << "the line carries 960 bytes a second";
+    EXPECT_LT(elapsed, 3000ms);
+    EXPECT_EQ(link.LastFailure().kind, LinkFailureKind::None) << LinkFailureText(link.LastFailure());
 }
 
 }  // namespace

@@ -20,6 +20,8 @@ TEST(ServerFaults, RefusedTcpConnectionFailsFast) {
         Elapsed([&] { EXPECT_FALSE(link.ConnectNetwork("127.0.0.1", served.port)); });
     EXPECT_LT(elapsed, 250ms);
     EXPECT_FALSE(link.IsConnected());
+    // The connection stood for a moment: the terminal hung up on the handshake.
+    EXPECT_EQ(link.LastFailure().kind, LinkFailureKind::ConnectionClosed);
 }
 
 TEST(ServerFaults, RefusingSerialTerminalNeverAnswersTheHandshake) {
@@ -30,6 +32,7 @@ TEST(ServerFaults, RefusingSerialTerminalNeverAnswersTheHandshake) {
     const auto elapsed = Elapsed([&] { EXPECT_FALSE(link.ConnectSerial(1, m, 115200)); });
     EXPECT_GE(elapsed, 190ms);
     EXPECT_LT(elapsed, 700ms);
+    EXPECT_EQ(link.LastFailure().kind, LinkFailureKind::Timeout);
 }
 
 TEST(ServerFaults, ReplyDelayIsWaitedForWithinTheTimeoutOnly) {
@@ -49,6 +52,9 @@ TEST(ServerFaults, ReplyDelayIsWaitedForWithinTheTimeoutOnly) {
         const auto elapsed = Elapsed([&] { result = link.GetStatusValue(m, 2, value); });
         EXPECT_EQ(result, c.answered) << c.delayMs;
         EXPECT_EQ(link.IsConnected(), c.answered) << c.delayMs;
+        EXPECT_EQ(link.LastFailure().kind,
+                  c.answered ? LinkFailureKind::None : LinkFailureKind::Timeout)
+            << c.delayMs;
         EXPECT_GE(elapsed, std::chrono::milliseconds(std::min(c.delayMs, 200) - 10));
         EXPECT_LT(elapsed, 700ms);
     }
@@ -65,6 +71,8 @@ TEST_P(DropAfterRecords, NeverGivesAShortLog) {
     ASSERT_TRUE(link.ConnectNetwork("127.0.0.1", served.port));
     const auto elapsed = Elapsed([&] { EXPECT_FALSE(link.LoadAttendanceLog(m)); });
     EXPECT_LT(elapsed, 800ms);
+    EXPECT_EQ(link.LastFailure().kind, LinkFailureKind::ConnectionClosed)
+        << LinkFailureText(link.LastFailure());
     AttendanceValues values;
     EXPECT_FALSE(link.NextAttendanceRecord(m, values));
     EXPECT_FALSE(link.IsConnected());
@@ -90,11 +98,14 @@ TEST(ServerFaults, WrongMachineRepliesAreIgnored) {
     EXPECT_LT(elapsed, 1000ms);
     EXPECT_EQ(value, -1);
     EXPECT_FALSE(tcp.IsConnected());
+    EXPECT_EQ(tcp.LastFailure().kind, LinkFailureKind::WrongMachine);
+    EXPECT_EQ(tcp.LastFailure().detail, "6 numaralı cihaz yanıt verdi, 5 bekleniyordu");
     // Serial: the handshake itself is addressed, so connecting fails.
     LinkOptions options = served.SerialOptions();
     options.connectTimeout = 200ms;
     WireLink serial(options);
     EXPECT_FALSE(serial.ConnectSerial(1, m, 115200));
+    EXPECT_EQ(serial.LastFailure().kind, LinkFailureKind::WrongMachine);
 }
 
 TEST(ServerFaults, FailedClearLeavesTheTerminalAsItWas) {
@@ -104,6 +115,8 @@ TEST(ServerFaults, FailedClearLeavesTheTerminalAsItWas) {
     EXPECT_FALSE(link.ClearAttendanceLog(m));
     EXPECT_FALSE(link.ClearAdministrators(m));
     EXPECT_FALSE(link.ClearAllData(m));
+    EXPECT_EQ(link.LastFailure().kind, LinkFailureKind::Refused);
+    EXPECT_EQ(link.LastFailure().detail, "ClearAllData");
     EXPECT_TRUE(link.IsConnected());
     const TerminalState before = SmallTerminal();
     EXPECT_EQ(served.terminal.AttendanceLog().size(), before.log.size());

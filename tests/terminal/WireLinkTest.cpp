@@ -63,7 +63,13 @@ TEST(WireLinkNotConnected, EveryOperationAnswersFalse) {
         [&] { return link.ConnectSerial(0, m, 9600); },
         [&] { return link.ConnectSerial(5, m, 9600); },
     };
-    for (size_t k = 0; k < calls.size(); ++k) EXPECT_FALSE(calls[k]()) << "call " << k;
+    for (size_t k = 0; k < calls.size(); ++k) {
+        EXPECT_FALSE(calls[k]()) << "call " << k;
+        // The last two are connects to ports that do not exist.
+        EXPECT_EQ(link.LastFailure().kind, k + 2 < calls.size() ? LinkFailureKind::NotConnected
+                                                                 : LinkFailureKind::ConnectFailed)
+            << "call " << k;
+    }
     EXPECT_FALSE(link.IsConnected());
 }
 
@@ -77,7 +83,11 @@ TEST_F(WireLinkTcp, ReadsStatusValues) {
     value = -1;
     EXPECT_FALSE(link.GetStatusValue(m, 42, value));
     EXPECT_EQ(value, -1);
+    EXPECT_EQ(link.LastFailure().kind, LinkFailureKind::Refused);
     EXPECT_TRUE(link.IsConnected());
+    // The next call that goes through forgets the failure.
+    EXPECT_TRUE(link.GetStatusValue(m, kStatusRecordCount, value));
+    EXPECT_EQ(link.LastFailure().kind, LinkFailureKind::None);
 }
 
 TEST_F(WireLinkTcp, LoadsTheAttendanceLog) {
@@ -215,6 +225,9 @@ TEST_F(WireLinkTcp, AnotherMachineNumberTimesOutAndDisconnects) {
     EXPECT_LT(elapsed, 1000ms);
     EXPECT_EQ(value, -1);
     EXPECT_FALSE(link.IsConnected());
+    // The handshake said who is at the other end.
+    EXPECT_EQ(link.LastFailure().kind, LinkFailureKind::WrongMachine);
+    EXPECT_EQ(link.LastFailure().detail, "bağlı cihazın numarası 5, istek 6 numarasına gitti");
 }
 
 TEST_F(WireLinkTcp, TheNewestClientTakesTheTerminalOver) {
@@ -244,6 +257,8 @@ TEST(WireLinkConnect, UnusableAddressesFailAtOnce) {
         const auto elapsed = Elapsed([&] { EXPECT_FALSE(link.ConnectNetwork(c.address, c.port)); });
         EXPECT_LT(elapsed, 200ms) << c.address << ":" << c.port;
         EXPECT_FALSE(link.IsConnected());
+        EXPECT_EQ(link.LastFailure().kind, LinkFailureKind::ConnectFailed);
+        EXPECT_FALSE(link.LastFailure().detail.empty()) << c.address << ":" << c.port;
     }
 }
 
@@ -258,6 +273,7 @@ TEST(WireLinkPeers, ASilentPeerEndsTheConnectWithinItsTimeout) {
     EXPECT_GE(elapsed, 190ms);
     EXPECT_LT(elapsed, 700ms);
     EXPECT_FALSE(link.IsConnected());
+    EXPECT_EQ(link.LastFailure().kind, LinkFailureKind::Timeout);
 }
 
 TEST(WireLinkPeers, APeerThatFallsSilentEndsTheCallWithinTheRequestTimeout) {
@@ -272,6 +288,7 @@ TEST(WireLinkPeers, APeerThatFallsSilentEndsTheCallWithinTheRequestTimeout) {
     EXPECT_GE(elapsed, 290ms);
     EXPECT_LT(elapsed, 800ms);
     EXPECT_FALSE(link.IsConnected());
+    EXPECT_EQ(link.LastFailure().kind, LinkFailureKind::Timeout);
 }
 
 // What the peer sends back to GetStatus(2), and whether the link accepts it.
@@ -291,10 +308,11 @@ TEST(WireLinkPeers, TakesOnlyTheReplyToItsOwnRequest) {
         std::function<Bytes(const wire::Frame&)> answer;
         bool accepted;
         bool stillConnected;
+        LinkFailureKind failure;
     };
     const std::array cases = {
         Case{"plain reply", [&](const wire::Frame& f) { return status(f, m, f.seq, reply, ok7); },
-             true, true},
+             true, true, LinkFailureKind::None},
         Case{"garbage first",
              [&](const wire::Frame& f) {
                  Bytes out = {0xA5, 0x00, 0xA5, 0x5A, 0x01, 0x02, 0x03};
@@ -302,7 +320,7 @@ TEST(WireLinkPeers, TakesOnlyTheReplyToItsOwnRequest) {
                  out.insert(out.end(), good.begin(), good.end());
                  return out;
              },
-             true, true},
+             true, true, LinkFailureKind::None},
         Case{"stale reply, then ours",
              [&](const wire::Frame& f) {
                  Bytes out = status(f, m, static_cast<uint16_t>(f.seq - 1), reply,
@@ -311,7 +329,7 @@ TEST(WireLinkPeers, TakesOnlyTheReplyToItsOwnRequest) {
                  out.insert(out.end(), good.begin(), good.end());
                  return out;
              },
-             true, true},
+             true, true, LinkFailureKind::None},
         Case{"our request echoed, then the reply",
              [&](const wire::Frame& f) {
                  Bytes out = wire::EncodeFrame(f);
@@ -319,28 +337,28 @@ TEST(WireLinkPeers, TakesOnlyTheReplyToItsOwnRequest) {
                  out.insert(out.end(), good.begin(), good.end());
                  return out;
              },
-             true, true},
+             true, true, LinkFailureKind::None},
         Case{"only a stale reply",
              [&](const wire::Frame& f) {
                  return status(f, m, static_cast<uint16_t>(f.seq + 1), reply, ok7);
              },
-             false, false},
+             false, false, LinkFailureKind::Timeout},
         Case{"another machine answers",
              [&](const wire::Frame& f) { return status(f, m + 1, f.seq, reply, ok7); }, false,
-             false},
+             false, LinkFailureKind::WrongMachine},
         Case{"reply to another request",
              [&](const wire::Frame& f) {
                  return status(f, m, f.seq, wire::ReplyCode(wire::Code::GetClock), ok7);
              },
-             false, false},
+             false, false, LinkFailureKind::Protocol},
         Case{"body that does not decode",
              [&](const wire::Frame& f) {
                  return status(f, m, f.seq, reply, Bytes{0, 0x80});
              },
-             false, false},
+             false, false, LinkFailureKind::Protocol},
         Case{"failure status",
              [&](const wire::Frame& f) { return status(f, m, f.seq, reply, Bytes{1}); }, false,
-             true},
+             true, LinkFailureKind::Refused},
     };
     for (const Case& c : cases) {
         ScriptedPeer peer([&](const wire::Frame& f) {
@@ -355,6 +373,8 @@ TEST(WireLinkPeers, TakesOnlyTheReplyToItsOwnRequest) {
         EXPECT_EQ(link.GetStatusValue(m, 2, value), c.accepted) << c.name;
         EXPECT_EQ(value, c.accepted ? 7 : -1) << c.name;
         EXPECT_EQ(link.IsConnected(), c.stillConnected) << c.name;
+        EXPECT_EQ(link.LastFailure().kind, c.failure)
+            << c.name << ": " << LinkFailureText(link.LastFailure());
     }
 }
 
@@ -368,6 +388,8 @@ TEST(WireLinkPeers, AHandshakeOfAnotherVersionIsRefused) {
     WireLink link(FastOptions());
     EXPECT_FALSE(link.ConnectNetwork("127.0.0.1", peer.port));
     EXPECT_FALSE(link.IsConnected());
+    EXPECT_EQ(link.LastFailure().kind, LinkFailureKind::Protocol);
+    EXPECT_EQ(link.LastFailure().detail, "cihazın protokol sürümü 2, beklenen 1");
 }
 
 }  // namespace

@@ -96,14 +96,17 @@ struct ConnectionCase {
     Setup setup;
     int32_t machine;
     bool succeeds;
+    LinkFailureKind failure;  // what LastFailure says after the operation
 };
 
 constexpr std::array<ConnectionCase, 5> kConnectionCases = {{
-    {"connected, own number", Setup::Connected, kSampleMachine, true},
-    {"never connected", Setup::NotConnected, kSampleMachine, false},
-    {"after Disconnect", Setup::Disconnected, kSampleMachine, false},
-    {"connection refused", Setup::Refused, kSampleMachine, false},
-    {"connected, another number", Setup::Connected, kSampleMachine + 1, false},
+    {"connected, own number", Setup::Connected, kSampleMachine, true, LinkFailureKind::None},
+    {"never connected", Setup::NotConnected, kSampleMachine, false, LinkFailureKind::NotConnected},
+    {"after Disconnect", Setup::Disconnected, kSampleMachine, false,
+     LinkFailureKind::NotConnected},
+    {"connection refused", Setup::Refused, kSampleMachine, false, LinkFailureKind::NotConnected},
+    {"connected, another number", Setup::Connected, kSampleMachine + 1, false,
+     LinkFailureKind::WrongMachine},
 }};
 
 void Prepare(MemoryLink& link, Setup setup) {
@@ -120,6 +123,7 @@ void Prepare(MemoryLink& link, Setup setup) {
         case Setup::Refused:
             link.refuseConnect = true;
             ASSERT_FALSE(link.ConnectNetwork("127.0.0.1", 4370));
+            ASSERT_EQ(link.LastFailure().kind, LinkFailureKind::ConnectFailed);
             break;
     }
 }
@@ -138,6 +142,7 @@ TEST_P(MemoryLinkConnection, EveryOperationAnswersOnlyAConnectedLinkForItsOwnNum
         MemoryLink link(terminal);
         Prepare(link, c.setup);
         EXPECT_EQ(op.call(link, c.machine), c.succeeds);
+        EXPECT_EQ(link.LastFailure().kind, c.failure);
         EXPECT_EQ(link.IsConnected(), c.setup == Setup::Connected);
         if (!c.succeeds) {
             // A refused operation leaves the terminal as it was.
@@ -237,6 +242,8 @@ TEST(MemoryLink, DropAfterRecordsFailsALongerLogWholeAndDisconnects) {
         link.dropAfterRecords = c.dropAfter;
         ASSERT_TRUE(link.ConnectNetwork("127.0.0.1", 4370));
         EXPECT_EQ(link.LoadAttendanceLog(kSampleMachine), c.loads);
+        EXPECT_EQ(link.LastFailure().kind,
+                  c.loads ? LinkFailureKind::None : LinkFailureKind::ConnectionClosed);
         EXPECT_EQ(link.IsConnected(), c.loads);
         int delivered = 0;
         AttendanceValues v;
@@ -260,6 +267,7 @@ TEST(MemoryLink, FailClearRefusesEveryClearAndChangesNothing) {
         link.failClear = true;
         ASSERT_TRUE(link.ConnectNetwork("127.0.0.1", 4370));
         EXPECT_FALSE((link.*clear)(kSampleMachine));
+        EXPECT_EQ(link.LastFailure().kind, LinkFailureKind::Refused);
         EXPECT_TRUE(link.IsConnected()) << "a refused command keeps the connection";
         EXPECT_EQ(terminal.StatusValue(1), 3);
         EXPECT_EQ(terminal.StatusValue(kStatusUserCount), 4);
@@ -268,6 +276,7 @@ TEST(MemoryLink, FailClearRefusesEveryClearAndChangesNothing) {
 
         link.failClear = false;
         EXPECT_TRUE((link.*clear)(kSampleMachine));
+        EXPECT_EQ(link.LastFailure().kind, LinkFailureKind::None) << "a success forgets it";
         EXPECT_EQ(link.calls.back(), name);
     }
 }
@@ -357,6 +366,7 @@ TEST(MemoryLink, UsersAreListedReadWrittenAndDeleted) {
         }
     }
     EXPECT_EQ(numbers, (std::vector<int32_t>{1, 2, 3, 100001}));
+    EXPECT_EQ(link.LastFailure().kind, LinkFailureKind::None) << "the end of the list is no failure";
 
     ASSERT_TRUE(link.WriteUserInfo(kSampleMachine, 77, "Şükrü Ağaoğlu", "5", 2, true));
     ASSERT_TRUE(link.ReadUserInfo(kSampleMachine, 77, name, password, privilege, enabled));
@@ -367,7 +377,9 @@ TEST(MemoryLink, UsersAreListedReadWrittenAndDeleted) {
 
     EXPECT_TRUE(link.DeleteUserRecord(kSampleMachine, 77, 0, 0));
     EXPECT_FALSE(link.ReadUserInfo(kSampleMachine, 77, name, password, privilege, enabled));
+    EXPECT_EQ(link.LastFailure().kind, LinkFailureKind::Refused);
     EXPECT_FALSE(link.DeleteUserRecord(kSampleMachine, 77, 0, 0));
+    EXPECT_EQ(link.LastFailure().kind, LinkFailureKind::Refused);
 }
 
 TEST(MemoryLink, TemplatesAreReadFromTheLoadAndWritesShowAtOnce) {
