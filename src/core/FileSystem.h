@@ -21,6 +21,9 @@ public:
     virtual void Close() = 0;
 };
 
+// What a path names, links followed.
+enum class PathKind { Missing, RegularFile, Directory, Other };
+
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
@@ -37,6 +40,8 @@ public:
     virtual void CreateDirectories(const std::string& path) = 0;
     virtual void SyncDirectory(const std::string& path) = 0;
     virtual bool Exists(const std::string& path) = 0;
+    // Reads the path's kind without opening it, so a FIFO cannot block.
+    virtual PathKind KindOf(const std::string& path);
 };
 
 FileSystem& RealFileSystem();
