@@ -10,6 +10,7 @@
 #include <QShowEvent>
 #include <QApplication>
 #include <QCursor>
+#include <QEventLoop>
 #include <QPointer>
 #include <atomic>
 #include <ctime>
@@ -80,6 +81,7 @@ struct Tmainform::TransferJob {
     std::exception_ptr error;
     std::map<int, int> shownPercent;  // the thread's own: progress already sent
     std::thread thread;
+    QEventLoop* waiting = nullptr;  // WaitForTransfer's loop
 };
 
 const char* const Tmainform::kCaption = "  -Ondera- Parmak İzi Bilgi Transferi (Ver. 1.01)";
@@ -273,6 +275,7 @@ void Tmainform::FinishTransfer() {
     if (!job_) return;
     std::unique_ptr<TransferJob> job = std::move(job_);
     if (job->thread.joinable()) job->thread.join();
+    if (job->waiting != nullptr) job->waiting->quit();
     QApplication::restoreOverrideCursor();
     state_.transferRow = job->transfer->transferRow();
     GridView1->RepaintNow(true);
@@ -291,8 +294,10 @@ void Tmainform::StopTransfer() {
 }
 
 void Tmainform::WaitForTransfer() {
-    while (job_) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-    QCoreApplication::sendPostedEvents(this);
+    if (!job_) return;
+    QEventLoop loop;
+    job_->waiting = &loop;
+    loop.exec();
 }
 
 }  // namespace aktarim
