@@ -32,8 +32,7 @@ class DeviceRecordFiles {
   public:
     // Opens (creating when missing) both files for appending and notes
     // their lengths: a failure later cuts both back to them.
-    DeviceRecordFiles(FileSystem& fs, const std::string& backupPath,
-                      const std::string& recordPath);
+    DeviceRecordFiles(FileSystem& fs, const std::string& backupPath, const std::string& recordPath);
     ~DeviceRecordFiles() { RollBack(); }
     DeviceRecordFiles(const DeviceRecordFiles&) = delete;
     DeviceRecordFiles& operator=(const DeviceRecordFiles&) = delete;

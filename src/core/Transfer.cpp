@@ -118,8 +118,7 @@ void AttendanceTransfer::Finish(const DeviceOutcome& outcome) {
     Emit(DeviceFinished{outcome});
     if (!settings_.writeTransferLog) return;
     const std::string& name = devices_.at(outcome.number).name();
-    AppendToTransferLog(*settings_.fileSystem,
-                        JoinPath(settings_.programFolder, kTransferLogName),
+    AppendToTransferLog(*settings_.fileSystem, JoinPath(settings_.programFolder, kTransferLogName),
                         TransferLogLine(settings_.today(), name, outcome));
 }
 

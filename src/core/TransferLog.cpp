@@ -12,11 +12,16 @@ namespace {
 
 std::string_view ResultWords(DeviceOutcome::Result result) {
     switch (result) {
-        case DeviceOutcome::Result::NotContacted: return "bağlantı tipi tanınmadı";
-        case DeviceOutcome::Result::Connected: return "aktarıldı";
-        case DeviceOutcome::Result::ConnectFailed: return "bağlantı kurulamadı";
-        case DeviceOutcome::Result::LoadFailed: return "kayıtlar alınamadı";
-        case DeviceOutcome::Result::WriteFailed: return "dosyaya yazılamadı";
+        case DeviceOutcome::Result::NotContacted:
+            return "bağlantı tipi tanınmadı";
+        case DeviceOutcome::Result::Connected:
+            return "aktarıldı";
+        case DeviceOutcome::Result::ConnectFailed:
+            return "bağlantı kurulamadı";
+        case DeviceOutcome::Result::LoadFailed:
+            return "kayıtlar alınamadı";
+        case DeviceOutcome::Result::WriteFailed:
+            return "dosyaya yazılamadı";
     }
     return "";
 }
@@ -32,8 +37,8 @@ std::string NewerHalf(const std::string& content) {
 std::string TransferLogLine(const std::tm& when, const std::string& deviceName,
                             const DeviceOutcome& outcome) {
     std::string line = ZeroPadded(when.tm_year + 1900, 4) + "-" + ZeroPadded(when.tm_mon + 1, 2) +
-                       "-" + ZeroPadded(when.tm_mday, 2) + " " + ZeroPadded(when.tm_hour, 2) +
-                       ":" + ZeroPadded(when.tm_min, 2) + ":" + ZeroPadded(when.tm_sec, 2);
+                       "-" + ZeroPadded(when.tm_mday, 2) + " " + ZeroPadded(when.tm_hour, 2) + ":" +
+                       ZeroPadded(when.tm_min, 2) + ":" + ZeroPadded(when.tm_sec, 2);
     line += "\t" + std::to_string(outcome.number) + "\t" + deviceName;
     line += "\t" + std::string(ResultWords(outcome.result));
     line += "\t" + std::to_string(outcome.recordsWritten) + " kayıt";

@@ -41,11 +41,15 @@ std::vector<int> StartTransferInGrid(GridModel& grid) {
 
 StatusPicture PictureFor(const DeviceOutcome& outcome) {
     switch (outcome.result) {
-        case DeviceOutcome::Result::NotContacted: return kPictureNone;
-        case DeviceOutcome::Result::Connected: return kPictureConnected;
-        case DeviceOutcome::Result::ConnectFailed: return kPictureFailed;
+        case DeviceOutcome::Result::NotContacted:
+            return kPictureNone;
+        case DeviceOutcome::Result::Connected:
+            return kPictureConnected;
+        case DeviceOutcome::Result::ConnectFailed:
+            return kPictureFailed;
         case DeviceOutcome::Result::LoadFailed:
-        case DeviceOutcome::Result::WriteFailed: return kPictureNotTaken;
+        case DeviceOutcome::Result::WriteFailed:
+            return kPictureNotTaken;
     }
     return kPictureNone;
 }

@@ -87,13 +87,21 @@ TEST(ConnectRules, ATextThatIsNoNumberStopsBeforeTheTerminal) {
         std::string message;
     };
     const Case cases[] = {
-        {Rule::ExactType, {"Ethernet", "7", "Com3", "9600", "10.0.0.5", "43x0"}, "'43x0' is not a valid integer value"},
+        {Rule::ExactType,
+         {"Ethernet", "7", "Com3", "9600", "10.0.0.5", "43x0"},
+         "'43x0' is not a valid integer value"},
         // The transfer converts the port before the machine number ...
-        {Rule::ExactType, {"Comm Port", "m7", "Comx", "9600", "", ""}, "'x' is not a valid integer value"},
+        {Rule::ExactType,
+         {"Comm Port", "m7", "Comx", "9600", "", ""},
+         "'x' is not a valid integer value"},
         // ... the settings commands the machine number first.
-        {Rule::EthernetOrSerial, {"Comm Port", "m7", "Comx", "9600", "", ""}, "'m7' is not a valid integer value"},
+        {Rule::EthernetOrSerial,
+         {"Comm Port", "m7", "Comx", "9600", "", ""},
+         "'m7' is not a valid integer value"},
         // The personnel parameters convert every number, whatever the type.
-        {Rule::LinkParameters, {"Comm Port", "7", "Com3", "9600", "", ""}, "'' is not a valid integer value"},
+        {Rule::LinkParameters,
+         {"Comm Port", "7", "Com3", "9600", "", ""},
+         "'' is not a valid integer value"},
     };
     MemoryTerminal terminal;
     for (const Case& c : cases) {

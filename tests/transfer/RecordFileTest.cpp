@@ -39,7 +39,8 @@ TEST(InterruptedTail, WhatAnInterruptedTransferLeftAndWhatIsSomeonesText) {
         {"a record head with text after it", "000,abc", lines, false},
         {"no line head at all", "1", lines, false},
     };
-    for (const Case& c : cases) EXPECT_EQ(IsInterruptedTail(c.tail, c.lines), c.interrupted) << c.name;
+    for (const Case& c : cases)
+        EXPECT_EQ(IsInterruptedTail(c.tail, c.lines), c.interrupted) << c.name;
 }
 
 TEST(DeviceRecordFiles, LinesStartOnALineOfTheirOwnInBothFiles) {
@@ -88,9 +89,7 @@ TEST(DeviceRecordFiles, AFailedWriteAfterATailRepairCutsBackToTheRepair) {
 TEST(DeviceRecordFiles, WithoutACommitBothFilesGoBackToTheirLength) {
     test::TempDir dir;
     WriteAll(dir.File("qb400.txt"), kOther + "\r\n");
-    {
-        DeviceRecordFiles files(RealFileSystem(), dir.File("yedek"), dir.File("qb400.txt"));
-    }
+    { DeviceRecordFiles files(RealFileSystem(), dir.File("yedek"), dir.File("qb400.txt")); }
     EXPECT_EQ(ReadAll(dir.File("qb400.txt")), kOther + "\r\n");
     EXPECT_EQ(ReadAll(dir.File("yedek")), "");
 }
