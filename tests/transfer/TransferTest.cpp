@@ -529,3 +529,19 @@ TEST_F(TransferTest, AStopStartsNoFurtherDevice) {
     EXPECT_EQ(transfer.outcomes()[0].recordsWritten, 2);
     EXPECT_EQ(ReadAll(recordPath).size(), 2u * 33);
 }
+
+TEST_F(TransferTest, AnEraseTheTerminalRefusesIsReportedAndTheLinesStay) {
+    AddDevice("A", "Ethernet");
+    Fill(3);
+    MemoryLink link(terminal);
+    link.failClear = true;
+    auto transfer = Make(link);
+    transfer.Run({1});
+    const DeviceOutcome& o = transfer.outcomes().at(0);
+    EXPECT_EQ(o.result, DeviceOutcome::Result::Connected);
+    EXPECT_EQ(o.recordsWritten, 3);
+    EXPECT_FALSE(o.logErased);
+    EXPECT_EQ(o.error, "Kayıtlar cihazdan silinemedi");
+    EXPECT_EQ(ReadAll(recordPath).size(), 3u * 33);
+    EXPECT_EQ(terminal.AttendanceLog().size(), 3u);
+}
