@@ -6,6 +6,7 @@
 #include <ctime>
 #include <iostream>
 #include <nlohmann/json.hpp>
+#include <variant>
 
 #include "core/DeviceConfig.h"
 #include "core/DeviceConnect.h"
@@ -39,15 +40,28 @@ std::optional<std::vector<int>> SelectDevices(const Configuration& config, const
 }
 
 // Draws one progress bar per device on a terminal; prints nothing otherwise.
-class ConsoleView : public TransferView {
+class ConsoleProgress {
 public:
-    ConsoleView(const GridModel& grid, const DeviceTable& devices, const AttendanceTransfer* transfer)
-        : grid_(grid), devices_(devices), transfer_(transfer), tty_(::isatty(STDOUT_FILENO) == 1) {}
-    void RepaintGrid() override {
-        if (!tty_ || transfer_ == nullptr) return;
-        const int number = transfer_->transferRow();
-        if (number < 1 || number > devices_.deviceCount()) return;
-        const int percent = grid_.Value(kMainColumnProgress, number - 1);
+    explicit ConsoleProgress(const DeviceTable& devices)
+        : devices_(devices), tty_(::isatty(STDOUT_FILENO) == 1) {}
+    void Show(const TransferEvent& event) {
+        if (!tty_) return;
+        if (const auto* progress = std::get_if<RecordProgress>(&event))
+            Draw(progress->device(), progress->percent());
+        else if (const auto* started = std::get_if<DeviceStarted>(&event))
+            Draw(started->device, 0);
+        else if (std::holds_alternative<DeviceFinished>(event))
+            EndLine();
+    }
+    void EndLine() {
+        if (tty_ && lastNumber_ != 0) std::printf("\r%*s\r", 60, "");
+        std::fflush(stdout);
+        lastNumber_ = 0;
+        lastPercent_ = -1;
+    }
+
+private:
+    void Draw(int number, int percent) {
         if (number == lastNumber_ && percent == lastPercent_) return;
         lastNumber_ = number;
         lastPercent_ = percent;
@@ -57,16 +71,8 @@ public:
                     std::string(static_cast<size_t>(20 - filled), ' ').c_str(), percent);
         std::fflush(stdout);
     }
-    void EndLine() {
-        if (tty_ && lastNumber_ != 0) std::printf("\r%*s\r", 60, "");
-        lastNumber_ = 0;
-    }
-    void SetTransfer(const AttendanceTransfer* transfer) { transfer_ = transfer; }
 
-private:
-    const GridModel& grid_;
     const DeviceTable& devices_;
-    const AttendanceTransfer* transfer_;
     bool tty_;
     int lastNumber_ = 0;
     int lastPercent_ = -1;
@@ -79,6 +85,22 @@ const char* ResultText(DeviceOutcome::Result result) {
         case DeviceOutcome::Result::WriteFailed: return kConnectedText;
         default: return kConnectFailedText;
     }
+}
+
+// The configuration of the program folder; nullopt after a configuration
+// error (no cihazlar.ini, or no device in it) has been reported.
+std::optional<Configuration> LoadCliConfiguration(const CliContext& context, const IniFile& ini) {
+    const std::string path = ConfigPath(context);
+    if (RealFileSystem().KindOf(path) != PathKind::RegularFile) {
+        std::cerr << "aktarim-cli: " << path << " bulunamadı\n";
+        return std::nullopt;
+    }
+    Configuration config = LoadConfiguration(ini);
+    if (config.devices.deviceCount() == 0) {
+        std::cerr << "aktarim-cli: " << path << " içinde tanımlı cihaz yok\n";
+        return std::nullopt;
+    }
+    return config;
 }
 
 // The settings window's view on a console: keeps the clock text, reports
@@ -134,46 +156,47 @@ int DevicesCommand(const CliContext& context, bool json) {
 
 int TestCommand(const CliContext& context, const std::vector<int>& numbers) {
     const IniFile ini(ConfigPath(context));
-    const Configuration config = LoadConfiguration(ini);
-    const auto chosen = SelectDevices(config, numbers);
+    const auto config = LoadCliConfiguration(context, ini);
+    if (!config) return kExitUsage;
+    const auto chosen = SelectDevices(*config, numbers);
     if (!chosen) return kExitUsage;
     auto link = context.makeLink(ini);
-    bool all = true;
+    int result = kExitOk;
     for (int k : *chosen) {
-        const DeviceRecord& d = config.devices.at(k);
+        const DeviceRecord& d = config->devices.at(k);
         std::string status;
         try {
             const auto connected =
                 ConnectByExactType(*link, ConnectionTexts::FromRecord(d), SerialOrder::BaudMachinePort);
             status = connected.value_or(false) ? kConnectedText : kConnectFailedText;
             if (!connected) status += " (bağlantı tipi: \"" + d.connectionType() + "\")";
+            else if (!*connected)
+                if (const LinkFailure failure = link->LastFailure())
+                    status += "\t" + LinkFailureText(failure);
             link->Disconnect();
         } catch (const AppError& e) {
             status = std::string(kConnectFailedText) + " (" + e.what() + ")";
+            // A cell that is no number is the configuration's fault.
+            if (e.kind() == ErrorKind::Conversion) result = kExitUsage;
         }
-        if (status != kConnectedText) all = false;
+        if (status != kConnectedText && result == kExitOk) result = kExitFailed;
         std::cout << k << "\t" << d.name() << "\t" << status << "\n";
     }
-    return all ? kExitOk : kExitFailed;
+    return result;
 }
 
 int TransferCommand(const CliContext& context, const std::vector<int>& numbers, std::optional<bool> eraseLog) {
     const IniFile ini(ConfigPath(context));
-    const Configuration config = LoadConfiguration(ini);
-    const auto chosen = SelectDevices(config, numbers);
+    const auto config = LoadCliConfiguration(context, ini);
+    if (!config) return kExitUsage;
+    const auto chosen = SelectDevices(*config, numbers);
     if (!chosen) return kExitUsage;
-
-    GridModel grid(MainGridColumns());
-    grid.AppendRows(config.devices.deviceCount());
-    FillDeviceGrid(grid, config.devices);
-    for (int row = 0; row < grid.RowCount(); ++row) grid.SetChecked(kMainColumnTick, row, false);
-    for (int k : *chosen) grid.SetChecked(kMainColumnTick, k - 1, true);
 
     auto link = context.makeLink(ini);
     TransferSettings settings;
     settings.programFolder = context.home;
-    settings.recordFilePath = config.recordFilePath;
-    const bool erase = eraseLog.value_or(config.deleteAfterTransfer);
+    settings.recordFilePath = config->recordFilePath;
+    const bool erase = eraseLog.value_or(config->deleteAfterTransfer);
     settings.deleteAfterTransfer = [erase] { return erase; };
     settings.today = [] {
         const std::time_t now = std::time(nullptr);
@@ -181,22 +204,22 @@ int TransferCommand(const CliContext& context, const std::vector<int>& numbers, 
         localtime_r(&now, &local);
         return local;
     };
-    ConsoleView view(grid, config.devices, nullptr);
-    AttendanceTransfer transfer(grid, config.devices, *link, view, settings);
-    view.SetTransfer(&transfer);
+    ConsoleProgress progress(config->devices);
+    AttendanceTransfer transfer(config->devices, *link,
+                                [&progress](const TransferEvent& event) { progress.Show(event); },
+                                settings);
 
     int status = kExitOk;
     try {
-        transfer.Run();
+        transfer.Run(*chosen);
     } catch (const AppError& e) {
-        view.EndLine();
+        progress.EndLine();
         std::cerr << "aktarim-cli: " << e.what() << "\n";
         status = e.kind() == ErrorKind::Conversion ? kExitUsage : kExitFailed;
     }
-    view.EndLine();
+    progress.EndLine();
     for (const DeviceOutcome& o : transfer.outcomes()) {
-        if (o.result == DeviceOutcome::Result::NotTicked) continue;
-        const DeviceRecord& d = config.devices.at(o.number);
+        const DeviceRecord& d = config->devices.at(o.number);
         std::cout << o.number << "\t" << d.name() << "\t" << ResultText(o.result) << "\t" << o.recordsWritten
                   << " kayıt";
         if (o.logErased) std::cout << ", cihazdan silindi";
@@ -204,7 +227,10 @@ int TransferCommand(const CliContext& context, const std::vector<int>& numbers, 
             std::cout << "\tbağlantı tipi tanınmadı: \"" << d.connectionType() << "\"";
         if (!o.error.empty()) std::cout << "\t" << o.error;
         std::cout << "\n";
-        if (o.result != DeviceOutcome::Result::Connected && status == kExitOk) status = kExitFailed;
+        // Anything short of "read out and done as asked" is a failure for a
+        // scheduled job, a log kept against the option included.
+        const bool whole = o.result == DeviceOutcome::Result::Connected && o.error.empty();
+        if (!whole && status == kExitOk) status = kExitFailed;
     }
     return status;
 }

@@ -42,4 +42,28 @@ std::optional<bool> ConnectByExactType(TerminalLink& link, const ConnectionTexts
     return std::nullopt;
 }
 
+bool ConnectEthernetOrSerial(TerminalLink& link, const ConnectionTexts& texts) {
+    if (texts.type == kEthernet) return link.ConnectNetwork(texts.ipAddress, StrToInt(texts.ipPort));
+    return ConnectSerialFromTexts(link, texts, SerialOrder::BaudMachinePort);
+}
+
+LinkParameters LinkParametersFromTexts(const ConnectionTexts& texts) {
+    LinkParameters p;
+    p.linkType = texts.type == kEthernet ? 1 : 2;
+    p.linkIpAddress = Utf8Left(texts.ipAddress, 20);
+    p.linkIpPort = StrToInt(texts.ipPort);
+    p.linkBaudRate = StrToInt(texts.baudRate);
+    p.linkMachineNumber = StrToInt(texts.machineNumber);
+    if (auto port = PortNumberFromName(texts.port)) p.linkComPort = *port;
+    return p;
+}
+
+bool ConnectWithLinkParameters(TerminalLink& link, const LinkParameters& p) {
+    const bool network = p.linkType == 1;
+    const bool connected = network ? link.ConnectNetwork(p.linkIpAddress, p.linkIpPort)
+                                   : link.ConnectSerial(p.linkComPort, p.linkMachineNumber, p.linkBaudRate);
+    if (connected) link.SetLinkValue(p.linkMachineNumber, network ? 1 : 2000);
+    return connected;
+}
+
 }  // namespace aktarim

@@ -1,6 +1,14 @@
 #pragma once
-// How a device's connection texts become a connection: the rules shared by
-// the transfer, the connection tests and the settings commands.
+// How a device's connection texts become a connection. Three windows grew
+// three slightly different rules; they sit here side by side so that their
+// differences stay deliberate:
+//   ConnectByExactType       the transfer and the connection tests: exact
+//                            "Ethernet" or exact "Comm Port", else no attempt;
+//   ConnectEthernetOrSerial  the settings window's commands: exact
+//                            "Ethernet", any other type over the serial port;
+//   ConnectWithLinkParameters the personnel window: the parameters filled from
+//                            the settings row (port by name "Com1".."Com4",
+//                            at most 20 characters of IP address).
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -42,5 +50,25 @@ enum class SerialOrder { BaudPortMachine, BaudMachinePort };
 std::optional<bool> ConnectByExactType(TerminalLink& link, const ConnectionTexts& texts, SerialOrder order);
 // The serial connection alone, converting in the given order.
 bool ConnectSerialFromTexts(TerminalLink& link, const ConnectionTexts& texts, SerialOrder order);
+
+// Exact "Ethernet" tries the network; any other type the serial port, the
+// machine number converted before the port.
+bool ConnectEthernetOrSerial(TerminalLink& link, const ConnectionTexts& texts);
+
+// What the personnel window is handed to reach one device.
+struct LinkParameters {
+    int32_t linkType = 0;       // 1 Ethernet, 2 any other type text
+    std::string linkIpAddress;  // at most 20 characters
+    int32_t linkIpPort = 0;
+    int32_t linkComPort = 0;  // 0 when the port is no "Com1".."Com4"
+    int32_t linkBaudRate = 0;
+    int32_t linkMachineNumber = 0;
+};
+// Every integer is converted whatever the connection type (conversion error
+// on the first that is no number: IP port, baud rate, machine number).
+LinkParameters LinkParametersFromTexts(const ConnectionTexts& texts);
+// Connects by the parameters and, once connected, sets the link value of the
+// connection's kind (1 network, 2000 serial).
+bool ConnectWithLinkParameters(TerminalLink& link, const LinkParameters& parameters);
 
 }  // namespace aktarim

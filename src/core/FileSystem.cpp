@@ -152,6 +152,22 @@ std::optional<std::string> FileSystem::ReadTail(const std::string& path, uint64_
     return content;
 }
 
+PathKind FileSystem::KindOf(const std::string& path) {
+    std::error_code error;
+    const auto status = std::filesystem::status(path, error);
+    switch (status.type()) {
+        case std::filesystem::file_type::not_found:
+        case std::filesystem::file_type::none:
+            return PathKind::Missing;
+        case std::filesystem::file_type::regular:
+            return PathKind::RegularFile;
+        case std::filesystem::file_type::directory:
+            return PathKind::Directory;
+        default:
+            return PathKind::Other;
+    }
+}
+
 FileSystem& RealFileSystem() {
     static PosixFileSystem fs;
     return fs;

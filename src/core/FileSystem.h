@@ -21,6 +21,9 @@ public:
     virtual void Close() = 0;
 };
 
+// What a path names, links followed.
+enum class PathKind { Missing, RegularFile, Directory, Other };
+
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
@@ -57,6 +60,9 @@ public:
     // where the process may set them; a refused owner or group is no error.
     // Throws AppError(Io, ...) when the mode cannot be set.
     virtual void CopyPermissions(const std::string& /*from*/, const std::string& /*to*/) {}
+
+    // Reads the path's kind without opening it, so a FIFO cannot block.
+    virtual PathKind KindOf(const std::string& path);
 };
 
 FileSystem& RealFileSystem();

@@ -1,6 +1,7 @@
 #include "core/GridModel.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "core/Errors.h"
 
@@ -81,6 +82,11 @@ void GridModel::SetValue(int column, int row, int value) {
 
 void GridModel::SetBackground(int column, int row, uint32_t rgb) {
     MutableCell(column, row).background = rgb;
+    Notify(column, row);
+}
+
+void GridModel::SetToolTip(int column, int row, std::string text) {
+    MutableCell(column, row).toolTip = std::move(text);
     Notify(column, row);
 }
 

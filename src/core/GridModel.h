@@ -1,6 +1,7 @@
 #pragma once
 // The grid every window shows: columns of a kind, rows of cells holding text,
-// a tick, an integer (progress or picture index) and a background colour.
+// a tick, an integer (progress or picture index), a background colour and a
+// tool tip.
 // Cells are addressed (column, row) with 0-based indexes, like the windows'
 // handlers address them. A view observes it; logic never touches the view.
 #include <cstdint>
@@ -32,6 +33,7 @@ struct GridCell {
     bool checked = false;
     int value = 0;                       // progress 0..100 or picture index
     std::optional<uint32_t> background;  // 0xRRGGBB
+    std::string toolTip;                 // shown when the pointer rests on the cell
 };
 
 class GridObserver {
@@ -69,6 +71,8 @@ class GridModel {
     void SetChecked(int column, int row, bool checked);
     void SetValue(int column, int row, int value);
     void SetBackground(int column, int row, uint32_t rgb);
+    void SetToolTip(int column, int row, std::string text);
+    const std::string& ToolTip(int column, int row) const { return Cell(column, row).toolTip; }
     void SetRowBackground(int row, uint32_t rgb, int columnCount = -1);
 
     // Stable sort of whole rows by one column: text by text, progress and

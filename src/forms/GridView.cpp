@@ -77,6 +77,9 @@ QVariant GridTableModel::data(const QModelIndex& index, int role) const {
             return {};
         case Qt::TextAlignmentRole:
             return QVariant::fromValue(ToQt(column.alignment));
+        case Qt::ToolTipRole:
+            if (!cell.toolTip.empty()) return QString::fromStdString(cell.toolTip);
+            return {};
         case kValueRole:
             return cell.value;
         case kKindRole:

@@ -8,7 +8,15 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QShowEvent>
+#include <QApplication>
+#include <QCursor>
+#include <QEventLoop>
+#include <QPointer>
+#include <atomic>
 #include <ctime>
+#include <exception>
+#include <map>
+#include <thread>
 
 #include "core/Errors.h"
 #include "core/Transfer.h"
@@ -19,16 +27,6 @@
 
 namespace aktarim {
 namespace {
-
-// The transfer's "repaint the grid at once".
-class GridRepaint : public TransferView {
-  public:
-    explicit GridRepaint(GridView& grid) : grid_(grid) {}
-    void RepaintGrid() override { grid_.RepaintNow(); }
-
-  private:
-    GridView& grid_;
-};
 
 std::tm LocalToday() {
     const QDateTime now = QDateTime::currentDateTime();
@@ -74,6 +72,18 @@ QLabel* CaptionLabel(QWidget* parent, const char* name, const QString& text, QPo
 
 }  // namespace
 
+// One press of "Bilgileri Aktar": what its thread reads and leaves behind.
+struct Tmainform::TransferJob {
+    DeviceTable devices;  // a copy: the window's table may change meanwhile
+    std::atomic<bool> stop{false};
+    std::atomic<bool> deleteAfter{false};
+    std::unique_ptr<AttendanceTransfer> transfer;
+    std::exception_ptr error;
+    std::map<int, int> shownPercent;  // the thread's own: progress already sent
+    std::thread thread;
+    QEventLoop* waiting = nullptr;  // WaitForTransfer's loop
+};
+
 const char* const Tmainform::kCaption = "  -Ondera- Parmak İzi Bilgi Transferi (Ver. 1.01)";
 const char* const Tmainform::kWebPage = "https://www.example.com/";
 
@@ -91,7 +101,7 @@ Tmainform::Tmainform(AppState& state, QWidget* parent)
     FormCreate();
 }
 
-Tmainform::~Tmainform() = default;
+Tmainform::~Tmainform() { StopTransfer(); }
 
 void Tmainform::BuildControls() {
     // The pictures come first so that everything else lies above them.
@@ -123,7 +133,8 @@ void Tmainform::BuildControls() {
     const QSize picture(50, 50);
     GridView1->SetPictures({PictureIcon(QStringLiteral("status-none.svg"), picture),
                             PictureIcon(QStringLiteral("status-connected.svg"), picture),
-                            PictureIcon(QStringLiteral("status-failed.svg"), picture)});
+                            PictureIcon(QStringLiteral("status-failed.svg"), picture),
+                            PictureIcon(QStringLiteral("status-not-taken.svg"), picture)});
 
     setTabOrder(ayarlarbuton, GridView1);
     setTabOrder(GridView1, baglanbuton);
@@ -162,6 +173,8 @@ void Tmainform::FormShow() {
 }
 
 void Tmainform::closeEvent(QCloseEvent* event) {
+    // The device being read finishes or rolls back; no other is started.
+    StopTransfer();
     FormClose();
     event->accept();
 }
@@ -171,6 +184,7 @@ void Tmainform::FormClose() {
 }
 
 void Tmainform::silkontrolClick() {
+    if (job_) job_->deleteAfter = silkontrol->isChecked();
     RunHandler(this, [this] {
         if (!state_.configFile) return;
         WriteDeleteOption(*state_.configFile, silkontrol->isChecked());
@@ -179,6 +193,7 @@ void Tmainform::silkontrolClick() {
 }
 
 void Tmainform::ayarlarbutonClick() {
+    if (transferRunning()) return;
     RunHandler(this, [this] {
         if (state_.ayarlarform != nullptr) state_.ayarlarform->exec();
         GridModel& grid = GridView1->grid();
@@ -189,6 +204,7 @@ void Tmainform::ayarlarbutonClick() {
 }
 
 void Tmainform::cikisbutonClick() {
+    if (transferRunning()) return;
     // exit(), not quit(): quit() would close the windows first, and the close
     // handler must not run on this path.
     QCoreApplication::exit(0);
@@ -207,31 +223,81 @@ bool Tmainform::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void Tmainform::baglanbutonClick() {
+    if (transferRunning()) return;
     RunHandler(this, [this] {
         if (!terminalLink_) {
             if (!state_.makeLink) throw AppError(ErrorKind::Usage, "Cihaz bağlantısı kurulamıyor");
             terminalLink_ = state_.makeLink();
         }
-        GridRepaint view(*GridView1);
+        const std::vector<int> devices = StartTransferInGrid(GridView1->grid());
+        GridView1->RepaintNow(true);
+
+        auto job = std::make_unique<TransferJob>();
+        TransferJob* running = job.get();
+        job->devices = state_.config.devices;
+        job->deleteAfter = silkontrol->isChecked();
         TransferSettings settings;
         settings.programFolder = state_.programFolder;
         settings.recordFilePath = state_.config.recordFilePath;
-        settings.deleteAfterTransfer = [this] { return silkontrol->isChecked(); };
+        settings.deleteAfterTransfer = [running] { return running->deleteAfter.load(); };
         settings.today = LocalToday;
         settings.fileSystem = state_.fileSystem;
-        AttendanceTransfer transfer(GridView1->grid(), state_.config.devices, *terminalLink_, view,
-                                    std::move(settings));
-        // The last state is painted and transferRow kept however the run ends.
-        struct Finish {
-            Tmainform& form;
-            AttendanceTransfer& transfer;
-            ~Finish() {
-                form.state_.transferRow = transfer.transferRow();
-                form.GridView1->RepaintNow(true);
+        settings.stop = &job->stop;
+        // Runs on the transfer's thread: every event is queued to the window,
+        // but a progress only when its percentage changed, so that a long log
+        // does not flood the event loop.
+        auto listener = [this, running](const TransferEvent& event) {
+            if (const auto* progress = std::get_if<RecordProgress>(&event)) {
+                int& shown = running->shownPercent.try_emplace(progress->device(), -1).first->second;
+                if (shown == progress->percent()) return;
+                shown = progress->percent();
             }
-        } finish{*this, transfer};
-        transfer.Run();
+            QMetaObject::invokeMethod(
+                this, [this, event] { ShowTransferEvent(GridView1->grid(), event); },
+                Qt::QueuedConnection);
+        };
+        job->transfer = std::make_unique<AttendanceTransfer>(job->devices, *terminalLink_,
+                                                             listener, std::move(settings));
+        QApplication::setOverrideCursor(Qt::BusyCursor);
+        job_ = std::move(job);
+        running->thread = std::thread([this, running, devices] {
+            try {
+                running->transfer->Run(devices);
+            } catch (...) {
+                running->error = std::current_exception();
+            }
+            QMetaObject::invokeMethod(this, [this] { FinishTransfer(); }, Qt::QueuedConnection);
+        });
     });
+}
+
+void Tmainform::FinishTransfer() {
+    if (!job_) return;
+    std::unique_ptr<TransferJob> job = std::move(job_);
+    if (job->thread.joinable()) job->thread.join();
+    if (job->waiting != nullptr) job->waiting->quit();
+    QApplication::restoreOverrideCursor();
+    state_.transferRow = job->transfer->transferRow();
+    GridView1->RepaintNow(true);
+    // The error that ended the transfer reaches the standard error box here,
+    // on the interface thread.
+    if (job->error) RunHandler(this, [&job] { std::rethrow_exception(job->error); });
+}
+
+void Tmainform::StopTransfer() {
+    if (!job_) return;
+    job_->stop = true;
+    if (job_->thread.joinable()) job_->thread.join();
+    // The events still queued show what the thread did before it ended.
+    QCoreApplication::sendPostedEvents(this);
+    FinishTransfer();
+}
+
+void Tmainform::WaitForTransfer() {
+    if (!job_) return;
+    QEventLoop loop;
+    job_->waiting = &loop;
+    loop.exec();
 }
 
 }  // namespace aktarim

@@ -4,6 +4,8 @@
 #include <QWidget>
 #include <memory>
 
+#include "forms/MainGrid.h"
+
 #include "forms/AppState.h"
 
 class QCheckBox;
@@ -44,16 +46,30 @@ class Tmainform : public QWidget {
 
     GridView& deviceGrid() { return *GridView1; }
 
+    // The transfer runs on a thread of its own; its events reach the grid
+    // through the event loop.
+    bool transferRunning() const { return job_ != nullptr; }
+    // Runs the event loop until the running transfer, if any, has ended and
+    // its last events are shown.
+    void WaitForTransfer();
+
   protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    struct TransferJob;
+
     void BuildControls();
+    // On the interface thread, once the transfer's thread has ended.
+    void FinishTransfer();
+    // Ends a running transfer after its current device, without the event loop.
+    void StopTransfer();
 
     AppState& state_;
     std::unique_ptr<TerminalLink> terminalLink_;
+    std::unique_ptr<TransferJob> job_;
 
     QLabel* Image1 = nullptr;
     QPushButton* baglanbuton = nullptr;

@@ -6,6 +6,8 @@
 #include <functional>
 #include <string>
 
+#include "core/DeviceConnect.h"
+
 namespace aktarim {
 
 class GridModel;
@@ -14,15 +16,6 @@ class TerminalLink;
 // Columns of the settings window's device grid: the nine device fields in
 // their order, then the status column.
 inline constexpr int kSettingsColumnStatus = 9;
-
-struct LinkParameters {
-    int32_t linkType = 0;  // 1 Ethernet, 2 any other type text
-    std::string linkIpAddress;  // at most 20 characters
-    int32_t linkIpPort = 0;
-    int32_t linkComPort = 0;
-    int32_t linkBaudRate = 0;
-    int32_t linkMachineNumber = 0;
-};
 
 struct ConnectionState {
     int selectedRow = 1;  // 1-based current row of the settings grid

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -131,9 +132,48 @@ TEST(CliTransfer, ADroppedConnectionWritesNothingAndKeepsTheLog) {
                                            Device(1, "Kopan", "Ethernet", "1", "Com1", tcp.port, "Standart"));
     const CliRun run = RunCli({"--home", dir.path(), "transfer", "--erase-log"});
     EXPECT_EQ(run.status, 1) << run.output;
+    // The summary line says why.
+    EXPECT_NE(run.output.find("1\tKopan\tBağlantı Kuruldu\t0 kayıt\tKayıtlar okunamadı"),
+              std::string::npos)
+        << run.output;
     EXPECT_EQ(ReadAll(dir.File("qb400.txt")), "000,00001,1 2024/01/01 08:00:00\r\n");
     EXPECT_EQ(ReadAll(dir.File(BackupName(1))), "");
     EXPECT_EQ(Dump(tcp.state)["records"].size(), 500u);
+    // The night's transfer leaves its trace in the program folder.
+    const std::string log = Cp1254ToUtf8(ReadAll(dir.File("aktarim.log")));
+    EXPECT_NE(log.find("\t1\tKopan\tkayıtlar alınamadı\t0 kayıt\tbırakıldı\tKayıtlar okunamadı"),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(log.substr(log.size() - 2), "\r\n");
+}
+
+TEST(CliTransfer, ConfigurationErrorsExitWithTwoBeforeAnyTerminal) {
+    TempDir dir;
+    Sim tcp = StartSim(dir, "tcp", {"--seed", "5", "--seed-users", "5", "--seed-records", "20"});
+    const std::string device = Device(1, "Kapı", "Ethernet", "1", "Com1", tcp.port, "Standart");
+    struct Case {
+        const char* name;
+        std::string ini;  // empty: no cihazlar.ini at all
+        std::vector<std::string> command;
+        int status;
+    };
+    const Case cases[] = {
+        {"no cihazlar.ini, transfer", "", {"transfer"}, 2},
+        {"no cihazlar.ini, test", "", {"test"}, 2},
+        {"no device, transfer", "[ayarlar]\r\nsilkontrol=1\r\n", {"transfer"}, 2},
+        {"no device, test", "[ayarlar]\r\n", {"test"}, 2},
+        {"a cell that is no number, test", Device(1, "Bozuk", "Ethernet", "1", "Com1", "43x0", ""), {"test"}, 2},
+        {"record file is a folder", "[ayarlar]\r\ndosya=" + dir.path() + "\r\n" + device, {"transfer"}, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove(dir.File("cihazlar.ini"));
+        if (!c.ini.empty()) WriteAll(dir.File("cihazlar.ini"), c.ini);
+        std::vector<std::string> args = {"--home", dir.path()};
+        args.insert(args.end(), c.command.begin(), c.command.end());
+        EXPECT_EQ(RunCli(args).status, c.status);
+        EXPECT_EQ(Dump(tcp.state)["records"].size(), 20u);
+    }
 }
 
 TEST(CliTransfer, UsageAndConfigurationErrors) {

@@ -9,9 +9,13 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QCursor>
 #include <QTest>
 #include <QTimer>
 #include <array>
+#include <atomic>
+#include <chrono>
+#include <thread>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -20,7 +24,7 @@
 
 #include "core/IniFile.h"
 #include "core/Text.h"
-#include "core/Transfer.h"
+#include "forms/MainGrid.h"
 #include "forms/AppState.h"
 #include "forms/GridView.h"
 #include "forms/MessageBox.h"
@@ -67,6 +71,27 @@ class NetworkOnlyLink : public MemoryLink {
         calls.emplace_back("ConnectSerial");
         return false;
     }
+};
+
+// Holds the log's loading until the test lets it go (at most 5 s), so that
+// a test can look at the window while a transfer is under way.
+struct LoadGate {
+    std::atomic<bool> loading{false};
+    std::atomic<bool> release{false};
+};
+
+class GatedLink : public NetworkOnlyLink {
+  public:
+    GatedLink(MemoryTerminal& terminal, LoadGate& gate) : NetworkOnlyLink(terminal), gate_(gate) {}
+    bool LoadAttendanceLog(int32_t m) override {
+        gate_.loading = true;
+        for (int i = 0; i < 500 && !gate_.release; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return NetworkOnlyLink::LoadAttendanceLog(m);
+    }
+
+  private:
+    LoadGate& gate_;
 };
 
 // Ends an event loop that a broken handler would leave running forever.
@@ -306,7 +331,7 @@ TEST_F(MainWindowTest, DeviceGridListsEveryDeviceTicked) {
     }
     EXPECT_EQ(grid().horizontalHeader()->height(), 18);
     EXPECT_EQ(grid().rowHeight(0), 24);
-    EXPECT_EQ(grid().pictures().size(), 3u);
+    EXPECT_EQ(grid().pictures().size(), 4u);
 
     struct Row {
         const char* name;
@@ -548,6 +573,7 @@ TEST_P(TransferFromWindow, WritesTheRecordsAndShowsPicturesAndProgress) {
     Start();
     QPushButton* aktar = Find<QPushButton>("baglanbuton");
     QTest::mouseClick(aktar, Qt::LeftButton, {}, aktar->rect().center());
+    window->WaitForTransfer();
 
     EXPECT_TRUE(MessageBox::shown().empty());
     const std::array<int, 3> pictures = {kPictureConnected, kPictureFailed, kPictureNone};
@@ -574,6 +600,7 @@ TEST_P(TransferFromWindow, WritesTheRecordsAndShowsPicturesAndProgress) {
     // A second run on the same day appends to the same files.
     if (!c.deleteAfter) {
         QTest::mouseClick(aktar, Qt::LeftButton, {}, aktar->rect().center());
+        window->WaitForTransfer();
         EXPECT_EQ(SplitLines(test::ReadAll(BackupPath(1))).size(), 2 * expectedLines.size());
     }
 }
@@ -590,6 +617,7 @@ TEST_F(MainWindowTest, UntickedDevicesAreNotContacted) {
     ClickTick(0);
     ClickTick(1);
     Find<QPushButton>("baglanbuton")->click();
+    window->WaitForTransfer();
     for (int r = 0; r < 3; ++r) EXPECT_EQ(model().Value(kMainColumnStatus, r), kPictureNone) << r;
     EXPECT_FALSE(std::filesystem::exists(RecordPath()));
     EXPECT_EQ(terminal.AttendanceLog().size(), 8u);
@@ -602,6 +630,7 @@ TEST_F(MainWindowTest, RefusedRecordFileShowsTheErrorAndLosesNothing) {
     fs.failPathContaining = "kayit.txt";
     QPushButton* aktar = Find<QPushButton>("baglanbuton");
     aktar->click();
+    window->WaitForTransfer();
     ASSERT_EQ(MessageBox::shown().size(), 1u);
     EXPECT_EQ(MessageBox::shown()[0].text, QStringLiteral("File access denied"));
     EXPECT_EQ(terminal.AttendanceLog().size(), 8u)
@@ -611,6 +640,7 @@ TEST_F(MainWindowTest, RefusedRecordFileShowsTheErrorAndLosesNothing) {
 
     fs.failPathContaining.clear();
     aktar->click();
+    window->WaitForTransfer();
     EXPECT_EQ(MessageBox::shown().size(), 1u);
     EXPECT_EQ(SplitLines(test::ReadAll(RecordPath())), expectedLines);
     EXPECT_EQ(model().Value(kMainColumnProgress, 0), 100);
@@ -628,10 +658,106 @@ TEST_F(MainWindowTest, ConversionErrorEndsTheTransferInTheErrorBox) {
     }());
     Start();
     Find<QPushButton>("baglanbuton")->click();
+    window->WaitForTransfer();
     ASSERT_EQ(MessageBox::shown().size(), 1u);
     EXPECT_EQ(MessageBox::shown()[0].text, QStringLiteral("'43x0' is not a valid integer value"));
     EXPECT_EQ(model().Value(kMainColumnStatus, 1), kPictureNone)
         << "devices after the error are not visited";
+}
+
+// The window during a transfer: the picture of a connected device shows at
+// once, the pointer says it is working, and the button does nothing more.
+TEST_F(MainWindowTest, TheWindowStaysAliveWhileALogLoads) {
+    WriteThreeDevices("0");
+    FillTerminalLog();
+    Start();
+    LoadGate gate;
+    state.makeLink = [&] { return std::make_unique<GatedLink>(terminal, gate); };
+    QPushButton* aktar = Find<QPushButton>("baglanbuton");
+    aktar->click();
+    for (int i = 0; i < 500 && !gate.loading; ++i) QTest::qWait(10);
+    ASSERT_TRUE(gate.loading);
+    QTest::qWait(20);  // the queued events reach the window
+    EXPECT_TRUE(window->transferRunning());
+    EXPECT_EQ(model().Value(kMainColumnStatus, 0), kPictureConnected);
+    ASSERT_NE(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::BusyCursor);
+    aktar->click();  // a second press would reset the pictures and start again
+    EXPECT_EQ(model().Value(kMainColumnStatus, 0), kPictureConnected);
+
+    gate.release = true;
+    window->WaitForTransfer();
+    EXPECT_FALSE(window->transferRunning());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(model().Value(kMainColumnProgress, 0), 100);
+    EXPECT_EQ(SplitLines(test::ReadAll(RecordPath())), expectedLines);
+    EXPECT_EQ(state.transferRow, 3);
+}
+
+TEST_F(MainWindowTest, ClosingDuringATransferLetsTheDeviceFinishAndStartsNoOther) {
+    WriteThreeDevices("1");
+    FillTerminalLog();
+    Start();
+    LoadGate gate;
+    state.makeLink = [&] { return std::make_unique<GatedLink>(terminal, gate); };
+    Find<QPushButton>("baglanbuton")->click();
+    for (int i = 0; i < 500 && !gate.loading; ++i) QTest::qWait(10);
+    ASSERT_TRUE(gate.loading);
+    std::thread releaser([&gate] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        gate.release = true;
+    });
+    window->close();  // waits for device 1
+    releaser.join();
+    EXPECT_FALSE(window->transferRunning());
+    EXPECT_EQ(SplitLines(test::ReadAll(RecordPath())), expectedLines);
+    EXPECT_EQ(SplitLines(test::ReadAll(BackupPath(1))), expectedLines);
+    EXPECT_TRUE(terminal.AttendanceLog().empty());
+    EXPECT_EQ(model().Value(kMainColumnStatus, 0), kPictureConnected);
+    EXPECT_EQ(model().Value(kMainColumnStatus, 1), kPictureNone) << "device 2 not started";
+    EXPECT_EQ(state.transferRow, 1);
+}
+
+// Amber: connected, but the log did not come (the reason is the tool tip);
+// red: no connection.
+TEST_F(MainWindowTest, ALogThatDoesNotArriveShowsAmberWithTheReason) {
+    WriteThreeDevices("1");
+    FillTerminalLog();
+    Start();
+    state.makeLink = [this] {
+        auto link = std::make_unique<NetworkOnlyLink>(terminal);
+        link->dropAfterRecords = 3;
+        return link;
+    };
+    Find<QPushButton>("baglanbuton")->click();
+    window->WaitForTransfer();
+    EXPECT_TRUE(MessageBox::shown().empty());
+    EXPECT_EQ(model().Value(kMainColumnStatus, 0), kPictureNotTaken);
+    EXPECT_EQ(model().Value(kMainColumnProgress, 0), 0);
+    EXPECT_EQ(model().ToolTip(kMainColumnStatus, 0).rfind("Kayıtlar okunamadı", 0), 0u)
+        << model().ToolTip(kMainColumnStatus, 0);
+    EXPECT_EQ(grid().model()->index(0, kMainColumnStatus).data(Qt::ToolTipRole).toString(),
+              QString::fromStdString(model().ToolTip(kMainColumnStatus, 0)));
+    EXPECT_EQ(model().Value(kMainColumnStatus, 1), kPictureFailed);
+    EXPECT_EQ(terminal.AttendanceLog().size(), 8u);
+    EXPECT_TRUE(test::ReadAll(RecordPath()).empty());
+
+    QTest::qWait(3 * GridView::kRepaintIntervalMs);
+    const QImage shot = grid().viewport()->grab().toImage();
+    const QRect status = grid().visualRect(grid().model()->index(0, kMainColumnStatus));
+    const QColor disc = shot.pixelColor(status.center().x(), status.top() + 3);
+    EXPECT_TRUE(disc.red() > 180 && disc.green() > 100 && disc.blue() < 90)
+        << disc.name().toStdString();
+
+    // The next run clears the reason with the picture.
+    state.makeLink = [this] { return std::make_unique<NetworkOnlyLink>(terminal); };
+    window.reset();
+    window = std::make_unique<Tmainform>(state);
+    window->show();
+    Find<QPushButton>("baglanbuton")->click();
+    window->WaitForTransfer();
+    EXPECT_EQ(model().Value(kMainColumnStatus, 0), kPictureConnected);
+    EXPECT_EQ(model().ToolTip(kMainColumnStatus, 0), "");
 }
 
 // The program's own link: the wire protocol to a terminal served on loopback
@@ -656,6 +782,7 @@ TEST_F(MainWindowTest, TransferOverTheWireReadsNetworkAndSerialTerminals) {
     UseWireLinks(state);
 
     Find<QPushButton>("baglanbuton")->click();
+    window->WaitForTransfer();
     EXPECT_TRUE(MessageBox::shown().empty());
     const std::vector<std::string> terminalLines = {"000,00001,1 2024/03/04 08:01:00",
                                                     "000,70000,0 2024/03/04 17:59:00",
@@ -679,6 +806,7 @@ TEST_F(MainWindowTest, Screenshot) {
     FillTerminalLog();
     Start();
     Find<QPushButton>("baglanbuton")->click();
+    window->WaitForTransfer();
     QTest::qWait(50);
     QDir().mkpath(folder);
     ASSERT_TRUE(window->grab().save(folder + QStringLiteral("/main-window.png")));

@@ -25,7 +25,7 @@
 
 #include "core/IniFile.h"
 #include "core/Text.h"
-#include "core/Transfer.h"
+#include "forms/MainGrid.h"
 #include "forms/AppState.h"
 #include "forms/FileDialog.h"
 #include "forms/GridView.h"

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <atomic>
+#include <sys/stat.h>
+#include <variant>
 #include <filesystem>
 
 #include "FailingFileSystem.h"
@@ -76,19 +79,18 @@ TEST(ConnectionDescription, ByExactType) {
 
 namespace {
 
-// Records what the grid showed at each repaint.
-class RecordingView : public TransferView {
-public:
-    explicit RecordingView(const GridModel& grid) : grid_(grid) {}
-    void RepaintGrid() override {
-        ++repaints;
-        if (grid_.RowCount() > 0) progress.push_back(grid_.Value(kMainColumnProgress, 0));
-    }
-    int repaints = 0;
+// Keeps every event, and the percentages of the record progress.
+struct EventLog {
+    std::vector<TransferEvent> events;
     std::vector<int> progress;
-
-private:
-    const GridModel& grid_;
+    void operator()(const TransferEvent& event) {
+        events.push_back(event);
+        if (const auto* p = std::get_if<RecordProgress>(&event)) {
+            EXPECT_GE(p->done(), 0);
+            EXPECT_LE(p->done(), p->total());
+            progress.push_back(p->percent());
+        }
+    }
 };
 
 // A terminal that reports a record count of its own choosing.
@@ -112,8 +114,7 @@ protected:
     test::TempDir home;
     std::string recordPath = home.File("qb400.txt");
     DeviceTable devices;
-    GridModel grid{MainGridColumns()};
-    RecordingView view{grid};
+    EventLog log;
     MemoryTerminal terminal{[] {
         TerminalState s;
         s.machineNumber = 1;
@@ -138,7 +139,6 @@ protected:
         for (int i = 0; i < records; ++i) terminal.AppendRecord(Punch(100 + i, state));
     }
     AttendanceTransfer Make(TerminalLink& link) {
-        FillDeviceGrid(grid, devices);
         TransferSettings settings;
         settings.programFolder = home.path();
         settings.recordFilePath = recordPath;
@@ -149,7 +149,19 @@ protected:
             return t;
         };
         settings.fileSystem = fs;
-        return AttendanceTransfer(grid, devices, link, view, settings);
+        return AttendanceTransfer(devices, link, [this](const TransferEvent& e) { log(e); },
+                                  settings);
+    }
+    std::vector<int> All() const {
+        std::vector<int> numbers;
+        for (int k = 1; k <= devices.deviceCount(); ++k) numbers.push_back(k);
+        return numbers;
+    }
+    static DeviceOutcome::Result ResultOf(const AttendanceTransfer& t, int device) {
+        for (const DeviceOutcome& o : t.outcomes())
+            if (o.number == device) return o.result;
+        ADD_FAILURE() << "device " << device << " not visited";
+        return DeviceOutcome::Result::NotContacted;
     }
     std::string Backup(int device) { return ReadAll(home.File("yedekler/20240305.00" + std::to_string(device))); }
 };
@@ -160,45 +172,60 @@ TEST_F(TransferTest, ReadsEveryRecordIntoBothFilesAndErasesTheLog) {
     AddDevice("Giriş", "Ethernet");
     Fill(8);
     MemoryLink link(terminal);
-    Make(link).Run();
+    auto transfer = Make(link);
+    transfer.Run({1});
     const std::vector<int> expected = {12, 25, 38, 50, 62, 75, 88, 100};
-    EXPECT_EQ(std::vector<int>(view.progress.begin(), view.progress.begin() + 8), expected);
+    EXPECT_EQ(log.progress, expected);
+    // The events of one device, in their order.
+    ASSERT_EQ(log.events.size(), 2u + 2u + 8u + 1u);
+    EXPECT_EQ(std::get<DeviceStarted>(log.events[0]).device, 1);
+    EXPECT_EQ(std::get<DeviceConnected>(log.events[1]).device, 1);
+    EXPECT_TRUE(std::get<LoadProgress>(log.events[2]).loading);
+    EXPECT_FALSE(std::get<LoadProgress>(log.events[3]).loading);
+    EXPECT_EQ(std::get<RecordProgress>(log.events[11]).total(), 8);
+    const DeviceOutcome& outcome = std::get<DeviceFinished>(log.events.back()).outcome;
+    EXPECT_EQ(outcome.result, DeviceOutcome::Result::Connected);
+    EXPECT_EQ(outcome.recordsWritten, 8);
+    EXPECT_TRUE(outcome.logErased);
+    EXPECT_EQ(outcome.error, "");
+
     const std::string lines = ReadAll(recordPath);
     EXPECT_EQ(lines.size(), 8u * 33);
     EXPECT_EQ(lines.substr(0, 33), "000,00100,1 2024/03/04 08:07:00\r\n");
     EXPECT_EQ(Backup(1), lines);
-    EXPECT_EQ(grid.Value(kMainColumnStatus, 0), kPictureConnected);
     EXPECT_TRUE(terminal.AttendanceLog().empty());
     EXPECT_FALSE(link.IsConnected());
+    EXPECT_EQ(transfer.transferRow(), 1);
 }
 
-TEST_F(TransferTest, UntickedAndUnknownDevicesAreNotContacted) {
+TEST_F(TransferTest, OnlyTheGivenDevicesAreVisitedAndUnknownTypesNotContacted) {
     AddDevice("A", "Ethernet");
     AddDevice("B", "ethernet");
     Fill(3);
     MemoryLink link(terminal);
     auto transfer = Make(link);
-    grid.SetChecked(kMainColumnTick, 0, false);
-    grid.SetValue(kMainColumnStatus, 0, kPictureFailed);  // left from an earlier run
-    transfer.Run();
+    transfer.Run({});
+    EXPECT_TRUE(log.events.empty());
+    transfer.Run({2});
     EXPECT_TRUE(link.calls.empty());
-    EXPECT_EQ(grid.Value(kMainColumnStatus, 0), kPictureNone);
-    EXPECT_EQ(grid.Value(kMainColumnStatus, 1), kPictureNone);
+    ASSERT_EQ(transfer.outcomes().size(), 1u);
+    EXPECT_EQ(ResultOf(transfer, 2), DeviceOutcome::Result::NotContacted);
     EXPECT_FALSE(std::filesystem::exists(recordPath));
     EXPECT_EQ(terminal.AttendanceLog().size(), 3u);
+    EXPECT_THROW(transfer.Run({3}), AppError) << "no device 3";
 }
 
 TEST_F(TransferTest, ATerminalWithoutRecordsCreatesAnEmptyBackupAndStillErases) {
     AddDevice("A", "Comm Port");
     MemoryLink link(terminal);
-    Make(link).Run();
+    Make(link).Run({1});
     EXPECT_TRUE(std::filesystem::exists(home.File("yedekler/20240305.001")));
     EXPECT_EQ(Backup(1), "");
-    EXPECT_EQ(grid.Value(kMainColumnProgress, 0), 0);
+    EXPECT_TRUE(log.progress.empty());
     EXPECT_EQ(std::count(link.calls.begin(), link.calls.end(), "ClearAttendanceLog"), 1);
 }
 
-TEST_F(TransferTest, BackupFilesAreNamedByRowAndAccumulateOverTheDay) {
+TEST_F(TransferTest, BackupFilesAreNamedByDeviceNumberAndAccumulateOverTheDay) {
     AddDevice("A", "Ethernet");
     AddDevice("B", "Ethernet");
     AddDevice("C", "Ethernet");
@@ -206,36 +233,60 @@ TEST_F(TransferTest, BackupFilesAreNamedByRowAndAccumulateOverTheDay) {
     Fill(2);
     MemoryLink link(terminal);
     auto transfer = Make(link);
-    grid.SetChecked(kMainColumnTick, 1, false);
-    transfer.Run();
-    transfer.Run();
+    transfer.Run({1, 3});
+    transfer.Run({1, 3});
     EXPECT_EQ(Backup(1).size(), 4u * 33);  // two runs of two records
     EXPECT_EQ(Backup(3).size(), 4u * 33);
     EXPECT_FALSE(std::filesystem::exists(home.File("yedekler/20240305.002")));
     EXPECT_EQ(ReadAll(recordPath).size(), 8u * 33);
     EXPECT_EQ(terminal.AttendanceLog().size(), 2u);  // the option was off
+    EXPECT_EQ(transfer.transferRow(), 3);
 }
 
-TEST_F(TransferTest, ADroppedLogLoadIsAFailedDeviceAndTheLoopGoesOn) {
+// A link that gives a reason of its own for its failures.
+class ExplainingLink : public MemoryLink {
+public:
+    using MemoryLink::MemoryLink;
+    LinkFailure failure;
+    LinkFailure LastFailure() const override { return failure; }
+};
+
+TEST_F(TransferTest, ALogThatDoesNotArriveIsNotWrittenWithTheLinksReason) {
+    struct Case {
+        const char* name;
+        LinkFailure failure;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"no reason from the link", {}, "Kayıtlar okunamadı"},
+        {"timeout", {LinkFailureKind::Timeout, "3000 ms"}, "Kayıtlar okunamadı (Zaman aşımı: 3000 ms)"},
+        {"dropped", {LinkFailureKind::ConnectionClosed, ""}, "Kayıtlar okunamadı (Bağlantı koptu)"},
+    };
     AddDevice("Kopan", "Ethernet");
     AddDevice("Sağlam", "Comm Port");
     Fill(5);
-    MemoryLink link(terminal);
-    auto transfer = Make(link);
-    link.dropAfterRecords = 2;
-    grid.SetChecked(kMainColumnTick, 1, false);
-    transfer.Run();
-    EXPECT_EQ(grid.Value(kMainColumnStatus, 0), kPictureFailed);
-    EXPECT_EQ(ReadAll(recordPath), "");
-    EXPECT_EQ(Backup(1), "");
-    EXPECT_EQ(terminal.AttendanceLog().size(), 5u);  // still on the terminal
-    EXPECT_EQ(std::count(link.calls.begin(), link.calls.end(), "ClearAttendanceLog"), 0);
-
-    link.dropAfterRecords.reset();
-    grid.SetChecked(kMainColumnTick, 0, false);
-    grid.SetChecked(kMainColumnTick, 1, true);
-    transfer.Run();
-    EXPECT_EQ(grid.Value(kMainColumnStatus, 1), kPictureConnected);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ExplainingLink link(terminal);
+        link.failure = c.failure;
+        link.dropAfterRecords = 2;
+        auto transfer = Make(link);
+        transfer.Run({1});
+        ASSERT_EQ(transfer.outcomes().size(), 1u);
+        const DeviceOutcome& o = transfer.outcomes()[0];
+        EXPECT_EQ(o.result, DeviceOutcome::Result::LoadFailed);
+        EXPECT_EQ(o.error, c.reason);
+        EXPECT_EQ(o.failureKind, c.failure.kind);
+        EXPECT_EQ(o.recordsWritten, 0);
+        EXPECT_EQ(ReadAll(recordPath), "");
+        EXPECT_EQ(Backup(1), "");
+        EXPECT_EQ(terminal.AttendanceLog().size(), 5u);  // still on the terminal
+        EXPECT_EQ(std::count(link.calls.begin(), link.calls.end(), "ClearAttendanceLog"), 0);
+    }
+    MemoryLink whole(terminal);
+    auto transfer = Make(whole);
+    transfer.Run({2});
+    EXPECT_EQ(ResultOf(transfer, 2), DeviceOutcome::Result::Connected);
     EXPECT_EQ(ReadAll(recordPath).size(), 5u * 33);
 }
 
@@ -244,39 +295,95 @@ TEST_F(TransferTest, RecordsThatDoNotAllArriveAreNotWrittenAndNotErased) {
     Fill(3);
     CountingLink link(terminal);
     link.reportedCount = 4;  // the terminal counted one more than it sent
-    Make(link).Run();
-    EXPECT_EQ(grid.Value(kMainColumnStatus, 0), kPictureFailed);
+    auto transfer = Make(link);
+    transfer.Run({1});
+    EXPECT_EQ(ResultOf(transfer, 1), DeviceOutcome::Result::LoadFailed);
+    EXPECT_EQ(transfer.outcomes()[0].error, "Kayıtların tamamı alınamadı (3/4)");
     EXPECT_EQ(ReadAll(recordPath), "");
     EXPECT_EQ(terminal.AttendanceLog().size(), 3u);
 }
 
+// A terminal that loads its log but cannot say how many records it holds.
+class UncountedLink : public MemoryLink {
+public:
+    using MemoryLink::MemoryLink;
+    bool GetStatusValue(int32_t m, int32_t item, int32_t& value) override {
+        MemoryLink::GetStatusValue(m, item, value);
+        if (item != kStatusRecordCount) return true;
+        value = 99;  // whatever the link left there is not a count
+        return false;
+    }
+};
+
+TEST_F(TransferTest, WithoutARecordCountTheRecordsAreWrittenAndTheLogKept) {
+    AddDevice("A", "Ethernet");
+    Fill(4);
+    UncountedLink link(terminal);
+    auto transfer = Make(link);
+    transfer.Run({1});
+    const DeviceOutcome& o = transfer.outcomes().at(0);
+    EXPECT_EQ(o.result, DeviceOutcome::Result::Connected);
+    EXPECT_EQ(o.recordsWritten, 4);
+    EXPECT_FALSE(o.logErased);
+    EXPECT_EQ(o.error, "Kayıt sayısı okunamadı, kayıtlar cihazda bırakıldı");
+    EXPECT_EQ(ReadAll(recordPath).size(), 4u * 33);
+    EXPECT_EQ(Backup(1).size(), 4u * 33);
+    EXPECT_EQ(terminal.AttendanceLog().size(), 4u) << "nobody knows whether every record came";
+    EXPECT_EQ(std::count(link.calls.begin(), link.calls.end(), "ClearAttendanceLog"), 0);
+    EXPECT_EQ(log.progress, (std::vector<int>{100, 100, 100, 100}));  // a count of 0
+}
+
 TEST_F(TransferTest, ProgressStaysInRangeWhenTheCountIsZeroOrShort) {
-    for (int32_t reported : {0, 2}) {
-        SCOPED_TRACE(reported);
+    struct Case {
+        int32_t reported;
+        std::vector<int> progress;
+    };
+    const Case cases[] = {{0, {100, 100, 100, 100}}, {2, {50, 100, 100, 100}}, {8, {12, 25, 38, 50}}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.reported);
         devices.Clear();
-        grid.Clear();
-        view.progress.clear();
+        log = {};
         AddDevice("A", "Ethernet");
         terminal.ClearAttendanceLog();
         Fill(4);
         CountingLink link(terminal);
-        link.reportedCount = reported;
-        Make(link).Run();
-        for (int p : view.progress) {
-            EXPECT_GE(p, 0);
-            EXPECT_LE(p, 100);
-        }
-        EXPECT_EQ(grid.Value(kMainColumnProgress, 0), 100);
+        link.reportedCount = c.reported;
+        Make(link).Run({1});
+        EXPECT_EQ(log.progress, c.progress);  // EventLog checks 0 <= done <= total
     }
 }
 
-TEST_F(TransferTest, ConnectionFailureShowsRedAndTheNextDeviceRuns) {
+TEST(RecordProgress, KeepsDoneWithinTotal) {
+    struct Case {
+        int64_t done, counted, total;
+        int percent;
+    };
+    const Case cases[] = {{0, 0, 0, 0}, {0, 5, 5, 0}, {3, 8, 8, 38}, {5, 2, 5, 100}, {4, 0, 4, 100}, {-1, 3, 3, 0}};
+    for (const Case& c : cases) {
+        const RecordProgress p(1, c.done, c.counted);
+        EXPECT_GE(p.done(), 0);
+        EXPECT_LE(p.done(), p.total());
+        EXPECT_EQ(p.total(), c.total) << c.done << "/" << c.counted;
+        EXPECT_EQ(p.percent(), c.percent) << c.done << "/" << c.counted;
+    }
+}
+
+TEST_F(TransferTest, ConnectionFailureIsReportedWithTheReasonAndTheNextDeviceRuns) {
     AddDevice("A", "Ethernet");
-    MemoryLink link(terminal);
+    AddDevice("B", "Ethernet");
+    Fill(2);
+    ExplainingLink link(terminal);
     link.refuseConnect = true;
-    Make(link).Run();
-    EXPECT_EQ(grid.Value(kMainColumnStatus, 0), kPictureFailed);
+    link.failure = {LinkFailureKind::ConnectFailed, "127.0.0.1:4370"};
+    auto transfer = Make(link);
+    transfer.Run({1});
+    EXPECT_EQ(ResultOf(transfer, 1), DeviceOutcome::Result::ConnectFailed);
+    EXPECT_EQ(transfer.outcomes()[0].error, "Bağlantı kurulamadı: 127.0.0.1:4370");
     EXPECT_FALSE(std::filesystem::exists(recordPath));
+    link.refuseConnect = false;
+    link.failure = {};
+    transfer.Run({1, 2});
+    EXPECT_EQ(ResultOf(transfer, 2), DeviceOutcome::Result::Connected);
 }
 
 TEST_F(TransferTest, AConversionErrorEndsTheTransferAfterDisconnecting) {
@@ -286,13 +393,15 @@ TEST_F(TransferTest, AConversionErrorEndsTheTransferAfterDisconnecting) {
     MemoryLink link(terminal);
     auto transfer = Make(link);
     try {
-        transfer.Run();
+        transfer.Run({1, 2});
         FAIL() << "no error";
     } catch (const AppError& e) {
         EXPECT_EQ(std::string(e.what()), "'' is not a valid integer value");
     }
-    EXPECT_EQ(grid.Value(kMainColumnStatus, 0), kPictureConnected);  // connected before the conversion
-    EXPECT_EQ(grid.Value(kMainColumnStatus, 1), kPictureNone);       // never visited
+    // Connected before the conversion; the next device never visited.
+    ASSERT_EQ(transfer.outcomes().size(), 1u);
+    EXPECT_EQ(ResultOf(transfer, 1), DeviceOutcome::Result::Connected);
+    EXPECT_EQ(std::get<DeviceFinished>(log.events.back()).outcome.error, "'' is not a valid integer value");
     EXPECT_FALSE(link.IsConnected());
     EXPECT_EQ(link.calls.back(), "Disconnect");
     EXPECT_EQ(terminal.AttendanceLog().size(), 2u);
@@ -312,8 +421,9 @@ TEST_F(TransferTest, AWriteFailureCutsBothFilesBackAndKeepsTheLog) {
         failing.failAt = step;
         fs = &failing;
         MemoryLink link(terminal);
+        auto transfer = Make(link);
         try {
-            Make(link).Run();
+            transfer.Run({1});
             FAIL() << "no error";
         } catch (const AppError& e) {
             EXPECT_EQ(std::string(e.what()), "Disk full");
@@ -322,7 +432,8 @@ TEST_F(TransferTest, AWriteFailureCutsBothFilesBackAndKeepsTheLog) {
         EXPECT_EQ(Backup(1), "eski\r\n");
         EXPECT_EQ(terminal.AttendanceLog().size(), 4u);
         EXPECT_FALSE(link.IsConnected());
-        EXPECT_EQ(grid.Value(kMainColumnStatus, 0), kPictureFailed);
+        EXPECT_EQ(ResultOf(transfer, 1), DeviceOutcome::Result::WriteFailed);
+        EXPECT_FALSE(transfer.outcomes()[0].logErased);
     }
 }
 
@@ -333,8 +444,104 @@ TEST_F(TransferTest, ARefusedBackupFolderEndsTheTransferWithoutTouchingTheRecord
     failing.failPathContaining = "yedekler";
     fs = &failing;
     MemoryLink link(terminal);
-    EXPECT_THROW(Make(link).Run(), AppError);
+    EXPECT_THROW(Make(link).Run({1}), AppError);
     EXPECT_FALSE(std::filesystem::exists(recordPath));
     EXPECT_EQ(terminal.AttendanceLog().size(), 2u);
     EXPECT_FALSE(link.IsConnected());
+}
+
+TEST_F(TransferTest, ARecordFileThatIsNoRegularFileIsRefusedBeforeAnyTerminal) {
+    AddDevice("A", "Ethernet");
+    Fill(2);
+    const std::string fifo = home.File("boru");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& path : {home.path(), fifo, std::string("/dev/null")}) {
+        SCOPED_TRACE(path);
+        recordPath = path;
+        MemoryLink link(terminal);
+        try {
+            Make(link).Run({1});
+            FAIL() << "no error";
+        } catch (const AppError& e) {
+            EXPECT_EQ(e.kind(), ErrorKind::Io);
+            EXPECT_NE(std::string(e.what()).find(path), std::string::npos) << e.what();
+        }
+        EXPECT_TRUE(link.calls.empty());
+        EXPECT_FALSE(std::filesystem::exists(home.File("yedekler")));
+    }
+    EXPECT_EQ(terminal.AttendanceLog().size(), 2u);
+}
+
+TEST_F(TransferTest, EveryVisitedDeviceGetsALineInTheTransferLog) {
+    AddDevice("Giriş", "Ethernet");
+    AddDevice("Çıkış", "Ethernet", "1", "Standart");
+    AddDevice("Tanımsız", "ethernet");
+    Fill(3);
+    MemoryLink link(terminal);
+    Make(link).Run({1, 2, 3});
+    const std::string text = ReadAll(home.File("aktarim.log"));
+    const std::vector<std::string> expected = {
+        "2024-03-05 00:00:00\t1\tGiri\xFE\taktar\xFDld\xFD\t3 kay\xFDt\tsilindi\t",
+        "2024-03-05 00:00:00\t2\t\xC7\xFDk\xFD\xFE\taktar\xFDld\xFD\t0 kay\xFDt\tsilindi\t",
+        "2024-03-05 00:00:00\t3\tTan\xFDms\xFDz\tba\xF0lant\xFD tipi tan\xFDnmad\xFD\t0 kay\xFDt\tb\xFDrak\xFDld\xFD\t",
+    };
+    std::string joined;
+    for (const auto& line : expected) joined += line + "\r\n";
+    EXPECT_EQ(text, joined);
+}
+
+TEST_F(TransferTest, ALogThatCannotBeWrittenDoesNotFailTheTransfer) {
+    AddDevice("A", "Ethernet");
+    Fill(2);
+    test::FailingFileSystem failing;
+    failing.failPathContaining = "aktarim.log";
+    fs = &failing;
+    MemoryLink link(terminal);
+    auto transfer = Make(link);
+    transfer.Run({1});
+    EXPECT_EQ(ResultOf(transfer, 1), DeviceOutcome::Result::Connected);
+    EXPECT_EQ(ReadAll(recordPath).size(), 2u * 33);
+    EXPECT_TRUE(terminal.AttendanceLog().empty());
+    EXPECT_FALSE(std::filesystem::exists(home.File("aktarim.log")));
+}
+
+TEST_F(TransferTest, AStopStartsNoFurtherDevice) {
+    AddDevice("A", "Ethernet");
+    AddDevice("B", "Ethernet");
+    Fill(2);
+    std::atomic<bool> stop{false};
+    MemoryLink link(terminal);
+    TransferSettings settings;
+    settings.programFolder = home.path();
+    settings.recordFilePath = recordPath;
+    settings.deleteAfterTransfer = [] { return false; };
+    settings.today = [] { return std::tm{}; };
+    settings.stop = &stop;
+    // The stop comes while device 1 is being read: it finishes, 2 is not begun.
+    AttendanceTransfer transfer(
+        devices, link,
+        [&stop](const TransferEvent& e) {
+            if (std::holds_alternative<RecordProgress>(e)) stop = true;
+        },
+        settings);
+    transfer.Run({1, 2});
+    ASSERT_EQ(transfer.outcomes().size(), 1u);
+    EXPECT_EQ(transfer.outcomes()[0].recordsWritten, 2);
+    EXPECT_EQ(ReadAll(recordPath).size(), 2u * 33);
+}
+
+TEST_F(TransferTest, AnEraseTheTerminalRefusesIsReportedAndTheLinesStay) {
+    AddDevice("A", "Ethernet");
+    Fill(3);
+    MemoryLink link(terminal);
+    link.failClear = true;
+    auto transfer = Make(link);
+    transfer.Run({1});
+    const DeviceOutcome& o = transfer.outcomes().at(0);
+    EXPECT_EQ(o.result, DeviceOutcome::Result::Connected);
+    EXPECT_EQ(o.recordsWritten, 3);
+    EXPECT_FALSE(o.logErased);
+    EXPECT_EQ(o.error, "Kayıtlar cihazdan silinemedi");
+    EXPECT_EQ(ReadAll(recordPath).size(), 3u * 33);
+    EXPECT_EQ(terminal.AttendanceLog().size(), 3u);
 }
