@@ -282,40 +282,40 @@ void Tayarlarform::done(int result) {
     if (wasShown) FormClose();
 }
 
-void Tayarlarform::FormShow() { Run(&SettingsCommands::FormShow); }
-void Tayarlarform::FormActivate() { Run(&SettingsCommands::FormActivate); }
-void Tayarlarform::FormClose() { Run(&SettingsCommands::FormClose); }
+void Tayarlarform::FormShow() { Run(&SettingsCommands::ShowDeviceList); }
+void Tayarlarform::FormActivate() { Run(&SettingsCommands::SelectFirstDevice); }
+void Tayarlarform::FormClose() { Run(&SettingsCommands::WriteBackDevices); }
 
 // --- controls --------------------------------------------------------------
 
-void Tayarlarform::cihazlistSelectCell(int column, int row) {
-    RunHandler(this, [&] { Commands().cihazlistSelectCell(column, row); });
+void Tayarlarform::cihazlistSelectCell(int /*column*/, int row) {
+    RunHandler(this, [&] { Commands().SelectDevice(row); });
 }
 
-void Tayarlarform::cihazlistClick() { Run(&SettingsCommands::cihazlistClick); }
-void Tayarlarform::yeniClick() { Run(&SettingsCommands::yeniClick); }
-void Tayarlarform::silClick() { Run(&SettingsCommands::silClick); }
-void Tayarlarform::kaydetClick() { Run(&SettingsCommands::kaydetClick); }
+void Tayarlarform::cihazlistClick() { Run(&SettingsCommands::ClearClockText); }
+void Tayarlarform::yeniClick() { Run(&SettingsCommands::AddDevice); }
+void Tayarlarform::silClick() { Run(&SettingsCommands::DeleteSelectedDevice); }
+void Tayarlarform::kaydetClick() { Run(&SettingsCommands::SaveDeviceList); }
 
 void Tayarlarform::kayityerieditChange(const QString& text) {
-    RunHandler(this, [&] { Commands().kayityerieditChange(text.toStdString()); });
+    RunHandler(this, [&] { Commands().SetRecordFile(text.toStdString()); });
 }
 
-void Tayarlarform::BitBtn1Click() { Run(&SettingsCommands::BitBtn1Click); }
-void Tayarlarform::personelbutonClick() { Run(&SettingsCommands::personelbutonClick); }
-void Tayarlarform::bagtestClick() { Run(&SettingsCommands::bagtestClick); }
-void Tayarlarform::tumtestClick() { Run(&SettingsCommands::tumtestClick); }
-void Tayarlarform::tarihokuClick() { Run(&SettingsCommands::tarihokuClick); }
-void Tayarlarform::tarihkaydetClick() { Run(&SettingsCommands::tarihkaydetClick); }
-void Tayarlarform::BitBtn4Click() { Run(&SettingsCommands::BitBtn4Click); }
-void Tayarlarform::BitBtn2Click() { Run(&SettingsCommands::BitBtn2Click); }
+void Tayarlarform::BitBtn1Click() { Run(&SettingsCommands::ChooseRecordFile); }
+void Tayarlarform::personelbutonClick() { Run(&SettingsCommands::OpenPersonnelWindow); }
+void Tayarlarform::bagtestClick() { Run(&SettingsCommands::TestSelectedDevice); }
+void Tayarlarform::tumtestClick() { Run(&SettingsCommands::TestAllDevices); }
+void Tayarlarform::tarihokuClick() { Run(&SettingsCommands::ReadTerminalClock); }
+void Tayarlarform::tarihkaydetClick() { Run(&SettingsCommands::WriteTerminalClock); }
+void Tayarlarform::BitBtn4Click() { Run(&SettingsCommands::ClearAdministrators); }
+void Tayarlarform::BitBtn2Click() { Run(&SettingsCommands::ResetTerminal); }
 
 void Tayarlarform::cikisbutonClick() { close(); }
 
 void Tayarlarform::Timer1Timer() {
     RunHandler(this, [this] {
         if (state_.configFile) {
-            Commands().Timer1Timer();
+            Commands().Tick();
             return;
         }
         // cihazlar.ini is gone only while the program ends; the clock and the

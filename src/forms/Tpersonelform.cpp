@@ -346,13 +346,13 @@ void Tpersonelform::done(int result) {
     QDialog::done(result);
 }
 
-void Tpersonelform::FormShow() { Run(&PersonnelCommands::FormShow); }
+void Tpersonelform::FormShow() { Run(&PersonnelCommands::ConnectTerminal); }
 
 void Tpersonelform::FormActivate() {
     if (!commands_) return;
     // The whole window is drawn before the long load blocks the event loop.
     if (state_.connection.personnelConnected) repaint();
-    Run(&PersonnelCommands::FormActivate);
+    Run(&PersonnelCommands::LoadBothLists);
     // The load leaves the terminal grid sorted by Per.No; show it the way a
     // header click would, unless the user has sorted since.
     QHeaderView* header = grid->horizontalHeader();
@@ -364,35 +364,35 @@ void Tpersonelform::FormActivate() {
 
 void Tpersonelform::FormClose() {
     if (!commands_) return;
-    RunHandler(this, [this] { commands_->FormClose(); });
+    RunHandler(this, [this] { commands_->Release(); });
     grid->horizontalHeader()->setSortIndicatorShown(false);
     griddisk->horizontalHeader()->setSortIndicatorShown(false);
 }
 
 void Tpersonelform::griddiskAfterEdit(int column, int row) {
-    RunHandler(this, [&] { Commands().griddiskAfterEdit(column, row); });
+    RunHandler(this, [&] { Commands().StoreEditedCell(column, row); });
 }
 
-void Tpersonelform::gridSortColumn() { Run(&PersonnelCommands::gridSortColumn); }
-void Tpersonelform::griddiskSortColumn() { Run(&PersonnelCommands::griddiskSortColumn); }
+void Tpersonelform::gridSortColumn() { Run(&PersonnelCommands::RecolourTerminalRows); }
+void Tpersonelform::griddiskSortColumn() { Run(&PersonnelCommands::RecolourStoreRows); }
 
 // --- buttons -------------------------------------------------------------------
 
-void Tpersonelform::ctumsecClick() { Run(&PersonnelCommands::ctumsecClick); }
-void Tpersonelform::cseckaldirClick() { Run(&PersonnelCommands::cseckaldirClick); }
-void Tpersonelform::cdigersecClick() { Run(&PersonnelCommands::cdigersecClick); }
-void Tpersonelform::dtumsecClick() { Run(&PersonnelCommands::dtumsecClick); }
-void Tpersonelform::dseckaldirClick() { Run(&PersonnelCommands::dseckaldirClick); }
-void Tpersonelform::ddigersecClick() { Run(&PersonnelCommands::ddigersecClick); }
-void Tpersonelform::cikisbutonClick() { Run(&PersonnelCommands::cikisbutonClick); }
-void Tpersonelform::personelalbutonClick() { Run(&PersonnelCommands::personelalbutonClick); }
+void Tpersonelform::ctumsecClick() { Run(&PersonnelCommands::TickAllTerminalRows); }
+void Tpersonelform::cseckaldirClick() { Run(&PersonnelCommands::UntickAllTerminalRows); }
+void Tpersonelform::cdigersecClick() { Run(&PersonnelCommands::InvertTerminalTicks); }
+void Tpersonelform::dtumsecClick() { Run(&PersonnelCommands::TickAllStoreRows); }
+void Tpersonelform::dseckaldirClick() { Run(&PersonnelCommands::UntickAllStoreRows); }
+void Tpersonelform::ddigersecClick() { Run(&PersonnelCommands::InvertStoreTicks); }
+void Tpersonelform::cikisbutonClick() { Run(&PersonnelCommands::Exit); }
+void Tpersonelform::personelalbutonClick() { Run(&PersonnelCommands::CopyPersonnelToStore); }
 void Tpersonelform::personelgonderbutonClick() {
-    Run(&PersonnelCommands::personelgonderbutonClick);
+    Run(&PersonnelCommands::CopyPersonnelToTerminal);
 }
-void Tpersonelform::parmakizialbutonClick() { Run(&PersonnelCommands::parmakizialbutonClick); }
+void Tpersonelform::parmakizialbutonClick() { Run(&PersonnelCommands::CopyTemplatesToStore); }
 void Tpersonelform::parmakizigonderbutonClick() {
-    Run(&PersonnelCommands::parmakizigonderbutonClick);
+    Run(&PersonnelCommands::CopyTemplatesToTerminal);
 }
-void Tpersonelform::silbutonClick() { Run(&PersonnelCommands::silbutonClick); }
+void Tpersonelform::silbutonClick() { Run(&PersonnelCommands::DeleteTicked); }
 
 }  // namespace aktarim

@@ -74,24 +74,24 @@ SettingsCommands::SettingsCommands(GridModel& grid, Configuration& config, IniFi
 
 // --- window events ---------------------------------------------------------
 
-void SettingsCommands::FormShow() {
+void SettingsCommands::ShowDeviceList() {
     view_.SetPcClockLabel(LocalClockText(clock_()));
     const std::string path = config_.recordFilePath;
     view_.SetRecordFileText(path);
     // Like the edit box, the option is written only when its text changes.
-    if (path != recordFileText_) kayityerieditChange(path);
+    if (path != recordFileText_) SetRecordFile(path);
     FillSettingsGrid();
     view_.RepaintGrid();
     ColourDeviceRows();
 }
 
-void SettingsCommands::FormActivate() {
+void SettingsCommands::SelectFirstDevice() {
     if (grid_.RowCount() == 0) return;
     view_.SelectRow(0);
     state_.selectedRow = 1;
 }
 
-void SettingsCommands::FormClose() {
+void SettingsCommands::WriteBackDevices() {
     DeviceTable& devices = config_.devices;
     devices.Resize(grid_.RowCount());
     for (int d = 1; d <= devices.deviceCount(); ++d) {
@@ -106,13 +106,13 @@ void SettingsCommands::FormClose() {
 
 // --- device list -----------------------------------------------------------
 
-void SettingsCommands::cihazlistSelectCell(int /*column*/, int row) {
+void SettingsCommands::SelectDevice(int row) {
     state_.selectedRow = row + 1;
 }
 
-void SettingsCommands::cihazlistClick() { view_.SetClockText(""); }
+void SettingsCommands::ClearClockText() { view_.SetClockText(""); }
 
-void SettingsCommands::yeniClick() {
+void SettingsCommands::AddDevice() {
     // cihazlar.ini holds cihaz1..cihaz256 only; a 257th would vanish at the
     // next start.
     if (grid_.RowCount() >= kMaxStoredDevices) {
@@ -134,7 +134,7 @@ void SettingsCommands::yeniClick() {
     ColourDeviceRows();
 }
 
-void SettingsCommands::silClick() {
+void SettingsCommands::DeleteSelectedDevice() {
     const int rows = grid_.RowCount();
     if (rows < 2) return;  // the last device stays
     if (!CheckSelectedRow()) return;
@@ -151,25 +151,25 @@ void SettingsCommands::silClick() {
     SaveGridDevices();
 }
 
-void SettingsCommands::kaydetClick() { SaveGridDevices(); }
+void SettingsCommands::SaveDeviceList() { SaveGridDevices(); }
 
 // --- record file -----------------------------------------------------------
 
-void SettingsCommands::kayityerieditChange(const std::string& text) {
+void SettingsCommands::SetRecordFile(const std::string& text) {
     recordFileText_ = text;
     WriteRecordFileOption(configFile_, config_, text);
 }
 
-void SettingsCommands::BitBtn1Click() {
+void SettingsCommands::ChooseRecordFile() {
     const std::optional<std::string> chosen = view_.ChooseFile();
     if (!chosen) return;  // cancelled: the path stays
     view_.SetRecordFileText(*chosen);
-    if (*chosen != recordFileText_) kayityerieditChange(*chosen);
+    if (*chosen != recordFileText_) SetRecordFile(*chosen);
 }
 
 // --- personnel -------------------------------------------------------------
 
-void SettingsCommands::personelbutonClick() {
+void SettingsCommands::OpenPersonnelWindow() {
     if (!CheckSelectedRow()) return;
     FillLinkParameters(grid_, CurrentRow(), state_.link);
     const LinkParameters& p = state_.link;
@@ -184,14 +184,14 @@ void SettingsCommands::personelbutonClick() {
 
 // --- connection tests ------------------------------------------------------
 
-void SettingsCommands::bagtestClick() {
+void SettingsCommands::TestSelectedDevice() {
     if (!CheckSelectedRow()) return;
     BeginRowCommand(kCheckingText);
     TestRow(CurrentRow());
     view_.RepaintGrid();
 }
 
-void SettingsCommands::tumtestClick() {
+void SettingsCommands::TestAllDevices() {
     ClearStatusColumn();
     if (grid_.RowCount() == 0) {
         view_.ShowMessage(kNoDevicesText);
@@ -219,7 +219,7 @@ void SettingsCommands::TestRow(int row) {
 
 // --- device clock ----------------------------------------------------------
 
-void SettingsCommands::tarihokuClick() {
+void SettingsCommands::ReadTerminalClock() {
     if (!CheckSelectedRow()) return;
     lastClockAnswered_ = false;
     BeginRowCommand(kClockReadingText);
@@ -231,7 +231,7 @@ void SettingsCommands::tarihokuClick() {
     view_.RepaintGrid();
 }
 
-void SettingsCommands::tarihkaydetClick() {
+void SettingsCommands::WriteTerminalClock() {
     if (!CheckSelectedRow()) return;
     lastClockAnswered_ = false;
     BeginRowCommand(kClockSavingText);
@@ -250,7 +250,7 @@ void SettingsCommands::tarihkaydetClick() {
     view_.RepaintGrid();
 }
 
-void SettingsCommands::Timer1Timer() {
+void SettingsCommands::Tick() {
     view_.SetPcClockLabel(LocalClockText(clock_()));
     link_.Disconnect();
 }
@@ -265,7 +265,7 @@ std::string SettingsCommands::ReadDeviceClock() {
 
 // --- maintenance -----------------------------------------------------------
 
-void SettingsCommands::BitBtn4Click() {
+void SettingsCommands::ClearAdministrators() {
     if (!CheckSelectedRow()) return;
     BeginRowCommand(kAdminsClearingText);
     ConnectSelectedDevice(link_, grid_, state_, [this] { view_.RepaintGrid(); });
@@ -279,7 +279,7 @@ void SettingsCommands::BitBtn4Click() {
     view_.RepaintGrid();
 }
 
-void SettingsCommands::BitBtn2Click() {
+void SettingsCommands::ResetTerminal() {
     if (!CheckSelectedRow()) return;
     BeginRowCommand(kResettingText);
     // Cleared before every showing, so that leaving through the close box
