@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/Collation.h"
 #include "core/Errors.h"
 
 namespace aktarim {
@@ -102,7 +103,7 @@ void GridModel::SortByColumn(int column, bool descending) {
             case ColumnKind::Picture:
                 return a[c].value < b[c].value;
             default:
-                return a[c].text < b[c].text;
+                return TurkishLess(a[c].text, b[c].text);
         }
     };
     if (descending)

@@ -654,7 +654,8 @@ TEST_F(PersonnelWindowTest, SortingByAHeaderOrdersTheRowsAndRecoloursThem) {
         {true, kPerNo, {"00250", "00099", "00012"}},
         // Names: ABCDEFGHIJKL, Ece, Zeynep Eski.
         {true, kIsim, {"00099", "00250", "00012"}},
-        {false, kIsim, {"00007", "123456", "00500", "00042", "99999", "00012", "00003"}},
+        // Turkish order: Ali, Büyük, Hasan, Mehmet, Son, Şule, Zeynep.
+        {false, kIsim, {"00007", "123456", "00500", "00042", "99999", "00003", "00012"}},
     }};
     for (const Sort& s : sorts) {
         SCOPED_TRACE(s.perNos.front());
