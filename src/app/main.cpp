@@ -14,6 +14,7 @@
 #include "forms/AppState.h"
 #include "forms/ApplicationWindows.h"
 #include "forms/FormStyle.h"
+#include "forms/Language.h"
 
 namespace {
 
@@ -50,6 +51,9 @@ int main(int argc, char** argv) {
 
     const std::optional<std::string> folder = ProgramFolder(QCoreApplication::arguments());
     if (!folder) return 2;
+    // Qt's own dialogs and menus speak Turkish too, in the form font.
+    aktarim::InstallTurkishTranslations(QCoreApplication::applicationDirPath());
+    QApplication::setFont(aktarim::DefaultFormFont());
 
     aktarim::AppState state;
     state.programFolder = *folder;

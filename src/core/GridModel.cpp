@@ -9,8 +9,8 @@ namespace aktarim {
 namespace {
 
 [[noreturn]] void ThrowRange(int column, int row) {
-    throw AppError(ErrorKind::Range, "Grid index out of range (column " + std::to_string(column) +
-                                         ", row " + std::to_string(row) + ")");
+    throw AppError(ErrorKind::Range, "Tabloda böyle bir hücre yok (sütun " + std::to_string(column) +
+                                         ", satır " + std::to_string(row) + ")");
 }
 
 }  // namespace

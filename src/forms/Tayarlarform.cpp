@@ -1,5 +1,6 @@
 #include "forms/Tayarlarform.h"
 
+#include <QApplication>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -25,12 +26,7 @@
 namespace aktarim {
 namespace {
 
-QFont PointFont(int points, bool bold) {
-    QFont font = DefaultFormFont();
-    font.setPointSize(points);
-    font.setBold(bold);
-    return font;
-}
+QFont PointFont(int points, bool bold) { return FormFont(points, bold); }
 
 // Captions marked bold are 10-point unless the window says otherwise.
 constexpr int kBoldCaptionPoints = 10;
@@ -118,6 +114,7 @@ Tayarlarform::Tayarlarform(AppState& state, QWidget* parent)
     setModal(true);
     setFixedSize(kClientWidth, kClientHeight);
     BuildControls();
+    EnterPressesFocusedButton(this);
     Timer1->start();
 }
 
@@ -258,12 +255,23 @@ void Tayarlarform::Run(void (SettingsCommands::*handler)()) {
 void Tayarlarform::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     // Not when the window comes back from being minimised.
-    if (!event->spontaneous()) FormShow();
+    if (!event->spontaneous()) {
+        selectOnActivate_ = true;
+        FormShow();
+    }
 }
 
 bool Tayarlarform::event(QEvent* event) {
     const bool handled = QDialog::event(event);
-    if (event->type() == QEvent::WindowActivate) FormActivate();
+    if (event->type() == QEvent::WindowDeactivate) {
+        // The window that takes over is already the active one: none when
+        // the user went to another program.
+        QWidget* next = QApplication::activeWindow();
+        if (next != nullptr && next != this) selectOnActivate_ = true;
+    } else if (event->type() == QEvent::WindowActivate && selectOnActivate_) {
+        selectOnActivate_ = false;
+        FormActivate();
+    }
     return handled;
 }
 

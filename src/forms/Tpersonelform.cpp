@@ -10,6 +10,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QShowEvent>
+#include <initializer_list>
 #include <string>
 
 #include "core/Errors.h"
@@ -46,15 +47,20 @@ void SetPictureRightOfCaption(QPushButton* button, const QString& picture, QSize
     button->setLayoutDirection(Qt::RightToLeft);
 }
 
-// The sizes were made for a narrow form font; with a wider one, a caption
-// that does not fit its button is set condensed and, if need be, smaller.
-void FitCaption(QPushButton* button) {
-    const int room = button->width() - 6;
-    QFont font = button->font();
-    auto fits = [&] { return QFontMetrics(font).horizontalAdvance(button->text()) <= room; };
+// The sizes were made for the form font; where a caption still does not
+// fit, the buttons of a row are set condensed and, if need be, smaller, all
+// of them alike so that the row reads as one.
+void FitCaptions(std::initializer_list<QPushButton*> buttons) {
+    QFont font = (*buttons.begin())->font();
+    auto fits = [&] {
+        for (const QPushButton* button : buttons)
+            if (QFontMetrics(font).horizontalAdvance(button->text()) > button->width() - 6)
+                return false;
+        return true;
+    };
     if (!fits()) font.setStretch(QFont::SemiCondensed);
     while (!fits() && font.pointSizeF() > 6.0) font.setPointSizeF(font.pointSizeF() - 0.5);
-    button->setFont(font);
+    for (QPushButton* button : buttons) button->setFont(font);
 }
 
 QFrame* Panel(QWidget* parent, const char* name, QRect bounds) {
@@ -145,7 +151,8 @@ class Tpersonelform::View : public PersonnelView {
 Tpersonelform::Tpersonelform(AppState& state, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      state_(state) {
+      state_(state),
+      progressPaint_([this] { ProgressBar1->repaint(); }) {
     setObjectName(QStringLiteral("personelform"));
     setWindowTitle(QStringLiteral("Personel"));
     setFont(DefaultFormFont());
@@ -153,12 +160,7 @@ Tpersonelform::Tpersonelform(AppState& state, QWidget* parent)
     setFixedSize(kClientWidth, kClientHeight);
     move(kLeft, kTop);
     BuildControls();
-
-    deferredProgressPaint_.setSingleShot(true);
-    connect(&deferredProgressPaint_, &QTimer::timeout, this, [this] {
-        ProgressBar1->repaint();
-        lastProgressPaint_.restart();
-    });
+    EnterPressesFocusedButton(this);
 }
 
 Tpersonelform::~Tpersonelform() = default;
@@ -229,8 +231,7 @@ void Tpersonelform::BuildControls() {
     ddigersec = Button(this, "ddigersec", QStringLiteral("Diğerlerini Seç"),
                        QRect(904, 456, 75, 25), selectionFont);
 
-    for (QPushButton* button : {ctumsec, cseckaldir, cdigersec, dtumsec, dseckaldir, ddigersec})
-        FitCaption(button);
+    FitCaptions({ctumsec, cseckaldir, cdigersec, dtumsec, dseckaldir, ddigersec});
 
     GroupBox1 = new QGroupBox(QStringLiteral("Cihazdaki personeller yükleniyor"), this);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
@@ -306,17 +307,7 @@ void Tpersonelform::CloseWindow() {
         close();
 }
 
-void Tpersonelform::RepaintProgressBar() {
-    if (lastProgressPaint_.isValid() &&
-        lastProgressPaint_.elapsed() < GridView::kRepaintIntervalMs) {
-        if (!deferredProgressPaint_.isActive())
-            deferredProgressPaint_.start(GridView::kRepaintIntervalMs);
-        return;
-    }
-    deferredProgressPaint_.stop();
-    ProgressBar1->repaint();
-    lastProgressPaint_.restart();
-}
+void Tpersonelform::RepaintProgressBar() { progressPaint_.Request(); }
 
 // --- window events -------------------------------------------------------------
 

@@ -186,8 +186,9 @@ void SettingsCommands::OpenPersonnelWindow() {
 
 void SettingsCommands::TestSelectedDevice() {
     if (!CheckSelectedRow()) return;
-    BeginRowCommand(kCheckingText);
-    TestRow(CurrentRow());
+    const int row = CurrentRow();
+    BeginRowCommand(row, kCheckingText);
+    TestRow(row);
     view_.RepaintGrid();
 }
 
@@ -222,10 +223,11 @@ void SettingsCommands::TestRow(int row) {
 void SettingsCommands::ReadTerminalClock() {
     if (!CheckSelectedRow()) return;
     lastClockAnswered_ = false;
-    BeginRowCommand(kClockReadingText);
-    ConnectSelectedDevice(link_, grid_, state_, [this] { view_.RepaintGrid(); });
+    const int row = CurrentRow();
+    BeginRowCommand(row, kClockReadingText);
+    ConnectRow(row);
     if (!state_.settingsConnected) return;
-    SetStatus(CurrentRow(), kClockReadText);
+    SetStatus(row, kClockReadText);
     view_.SetClockText(ReadDeviceClock());
     DisconnectCommand();
     view_.RepaintGrid();
@@ -234,14 +236,15 @@ void SettingsCommands::ReadTerminalClock() {
 void SettingsCommands::WriteTerminalClock() {
     if (!CheckSelectedRow()) return;
     lastClockAnswered_ = false;
-    BeginRowCommand(kClockSavingText);
-    ConnectSelectedDevice(link_, grid_, state_, [this] { view_.RepaintGrid(); });
+    const int row = CurrentRow();
+    BeginRowCommand(row, kClockSavingText);
+    ConnectRow(row);
     if (!state_.settingsConnected) return;
     const std::tm now = LocalTime(clock_());
     const bool set =
         link_.SetDeviceClock(state_.currentMachineNumber, now.tm_year + 1900, now.tm_mon + 1,
                              now.tm_mday, now.tm_hour, now.tm_min, now.tm_sec);
-    SetStatus(CurrentRow(), kClockSavedText);
+    SetStatus(row, kClockSavedText);
     const std::string text = ReadDeviceClock();
     lastClockAnswered_ = lastClockAnswered_ && set;
     view_.SetClockText(text);
@@ -267,35 +270,37 @@ std::string SettingsCommands::ReadDeviceClock() {
 
 void SettingsCommands::ClearAdministrators() {
     if (!CheckSelectedRow()) return;
-    BeginRowCommand(kAdminsClearingText);
-    ConnectSelectedDevice(link_, grid_, state_, [this] { view_.RepaintGrid(); });
+    const int row = CurrentRow();
+    BeginRowCommand(row, kAdminsClearingText);
+    ConnectRow(row);
     if (state_.settingsConnected) {
         link_.ClearAdministrators(state_.currentMachineNumber);
-        SetStatus(CurrentRow(), kAdminsClearedText);
+        SetStatus(row, kAdminsClearedText);
         DisconnectCommand();
     } else {
-        SetStatus(CurrentRow(), kConnectFailedText);
+        SetStatus(row, kConnectFailedText);
     }
     view_.RepaintGrid();
 }
 
 void SettingsCommands::ResetTerminal() {
     if (!CheckSelectedRow()) return;
-    BeginRowCommand(kResettingText);
+    const int row = CurrentRow();
+    BeginRowCommand(row, kResettingText);
     // Cleared before every showing, so that leaving through the close box
     // never takes up an "Evet" from an earlier one.
     dialogAnswer_ = kDialogNoAnswer;
     view_.AskResetConfirmation();
     if (dialogAnswer_ == kDialogYes) {
         view_.RepaintWindow();
-        ConnectSelectedDevice(link_, grid_, state_, [this] { view_.RepaintGrid(); });
+        ConnectRow(row);
         if (state_.settingsConnected) {
             link_.ClearAllData(state_.currentMachineNumber);
-            SetStatus(CurrentRow(), kResetDoneText);
+            SetStatus(row, kResetDoneText);
             DisconnectCommand();
         }
     } else {
-        SetStatus(CurrentRow(), "");
+        SetStatus(row, "");
     }
     view_.RepaintGrid();
 }
@@ -341,11 +346,24 @@ void SettingsCommands::SetStatus(int row, const std::string& text) {
     grid_.SetText(kSettingsColumnStatus, row, text);
 }
 
-void SettingsCommands::BeginRowCommand(const char* text) {
+void SettingsCommands::BeginRowCommand(int row, const char* text) {
     ClearStatusColumn();
-    SetStatus(CurrentRow(), text);
+    SetStatus(row, text);
     view_.RepaintGrid();
     ColourDeviceRows();
+}
+
+void SettingsCommands::ConnectRow(int row) {
+    // ConnectSelectedDevice connects the selected row. A dialog or message
+    // box that closed meanwhile selects the first row when the window becomes
+    // active again; the command still belongs to the row it started on.
+    struct Restore {
+        int& selected;
+        int value;
+        ~Restore() { selected = value; }
+    } restore{state_.selectedRow, state_.selectedRow};
+    state_.selectedRow = row + 1;
+    ConnectSelectedDevice(link_, grid_, state_, [this] { view_.RepaintGrid(); });
 }
 
 void SettingsCommands::SaveGridDevices() {

@@ -153,9 +153,12 @@ class SettingsCommands {
     int CurrentRow() const;
     void ClearStatusColumn();
     void SetStatus(int row, const std::string& text);
-    // Clears the status column, shows text on the current row, repaints and
-    // colours: the start of every command on the current row.
-    void BeginRowCommand(const char* text);
+    // Clears the status column, shows text on the row, repaints and colours:
+    // the start of every command on the current row. The commands take the
+    // row once, at their start, and act on it to their end.
+    void BeginRowCommand(int row, const char* text);
+    // ConnectSelectedDevice for the row the command started on.
+    void ConnectRow(int row);
     // "Bağlantı Kuruldu" / "Bağlantı Kurulamadı", or nothing for a type that
     // is neither "Ethernet" nor "Comm Port".
     void TestRow(int row);
