@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QFileDialog>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QHelpEvent>
@@ -32,6 +33,7 @@
 #include "forms/AppState.h"
 #include "forms/FileDialog.h"
 #include "forms/FormStyle.h"
+#include "forms/Language.h"
 #include "forms/GridView.h"
 #include "forms/MessageBox.h"
 #include "forms/Tayarlarform.h"
@@ -1099,8 +1101,25 @@ TEST_F(SettingsWindowTest, Screenshot) {
     Start();
     Click("tarihoku");
     Click("tumtest");
+    // A long address and both in/out modes, written after the tests so that
+    // nothing tries the address.
+    model().SetText(kFieldIpAddress, 3, "192.168.100.200");
+    model().SetText(kFieldInOutMode, 1, "Her Zaman Giriş");
+    model().SetText(kFieldInOutMode, 2, "Her Zaman Çıkış");
     QTest::qWait(50);
     ASSERT_TRUE(settings->grab().save(folder + QStringLiteral("/settings-window.png")));
+
+    // OpenDialog1, as "Değiştir" shows it, in Turkish.
+    InstallTurkishTranslations(QCoreApplication::applicationDirPath());
+    QFileDialog dialog(settings.get(), QStringLiteral("Aç"), QString::fromStdString(home.path()));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setFont(DefaultFormFont());  // the program sets it application-wide
+    dialog.resize(640, 400);
+    dialog.show();
+    QTest::qWait(200);
+    EXPECT_TRUE(dialog.grab().save(folder + QStringLiteral("/file-dialog.png")));
+    dialog.close();
 
     bool saved = false;
     WhenVisible(uyari.get(), [&] {
