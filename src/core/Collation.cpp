@@ -13,8 +13,8 @@ constexpr uint32_t kLetterBase = 0x110000;  // letters sort after every non-lett
 constexpr uint32_t kOtherBase = 0x120000;   // letters of other scripts after ours
 
 struct Weight {
-    uint32_t primary;  // the letter, whatever its case and accent
-    uint32_t tertiary; // 0 plain lower case, +1 accent, +2 upper case
+    uint32_t primary;   // the letter, whatever its case and accent
+    uint32_t tertiary;  // 0 plain lower case, +1 accent, +2 upper case
 };
 
 // Decodes one code point; a malformed byte stands for itself (as U+FFFD
@@ -63,18 +63,52 @@ Weight WeightOf(char32_t cp) {
         tertiary = 2;
     } else {
         switch (cp) {
-            case U'Ç': lower = U'ç'; tertiary = 2; break;
-            case U'Ğ': lower = U'ğ'; tertiary = 2; break;
-            case U'Ö': lower = U'ö'; tertiary = 2; break;
-            case U'Ş': lower = U'ş'; tertiary = 2; break;
-            case U'Ü': lower = U'ü'; tertiary = 2; break;
-            case U'â': lower = U'a'; tertiary = 1; break;
-            case U'Â': lower = U'a'; tertiary = 3; break;
-            case U'î': lower = U'i'; tertiary = 1; break;
-            case U'Î': lower = U'i'; tertiary = 3; break;
-            case U'û': lower = U'u'; tertiary = 1; break;
-            case U'Û': lower = U'u'; tertiary = 3; break;
-            default: break;
+            case U'Ç':
+                lower = U'ç';
+                tertiary = 2;
+                break;
+            case U'Ğ':
+                lower = U'ğ';
+                tertiary = 2;
+                break;
+            case U'Ö':
+                lower = U'ö';
+                tertiary = 2;
+                break;
+            case U'Ş':
+                lower = U'ş';
+                tertiary = 2;
+                break;
+            case U'Ü':
+                lower = U'ü';
+                tertiary = 2;
+                break;
+            case U'â':
+                lower = U'a';
+                tertiary = 1;
+                break;
+            case U'Â':
+                lower = U'a';
+                tertiary = 3;
+                break;
+            case U'î':
+                lower = U'i';
+                tertiary = 1;
+                break;
+            case U'Î':
+                lower = U'i';
+                tertiary = 3;
+                break;
+            case U'û':
+                lower = U'u';
+                tertiary = 1;
+                break;
+            case U'Û':
+                lower = U'u';
+                tertiary = 3;
+                break;
+            default:
+                break;
         }
     }
     const uint32_t letter = LetterIndex(lower);

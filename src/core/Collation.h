@@ -11,8 +11,6 @@ namespace aktarim {
 // <0, 0 or >0 as a sorts before, with or after b (UTF-8 texts).
 int CompareTurkish(std::string_view a, std::string_view b);
 
-inline bool TurkishLess(std::string_view a, std::string_view b) {
-    return CompareTurkish(a, b) < 0;
-}
+inline bool TurkishLess(std::string_view a, std::string_view b) { return CompareTurkish(a, b) < 0; }
 
 }  // namespace aktarim

@@ -23,8 +23,8 @@ TEST(TurkishTranslations, FileDialogAndContextMenusSpeakTurkish) {
     QLineEdit edit(QStringLiteral("metin"));
     edit.selectAll();
     const std::unique_ptr<QMenu> menu(edit.createStandardContextMenu());
-    const QStringList english = {"&Undo", "&Redo", "Cu&t", "&Copy", "&Paste", "Delete",
-                                 "Select All"};
+    const QStringList english = {"&Undo",  "&Redo",  "Cu&t",      "&Copy",
+                                 "&Paste", "Delete", "Select All"};
     int actions = 0;
     for (const QAction* action : menu->actions()) {
         if (action->isSeparator()) continue;
@@ -45,8 +45,8 @@ TEST(TurkishTranslations, FileDialogAndContextMenusSpeakTurkish) {
     QFileDialog dialog(nullptr, QStringLiteral("Aç"));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setFileMode(QFileDialog::ExistingFile);
-    const QStringList englishDialog = {"&Open", "Open", "Cancel", "Look in:", "File name:",
-                                       "Files of type:"};
+    const QStringList englishDialog = {"&Open",    "Open",       "Cancel",
+                                       "Look in:", "File name:", "Files of type:"};
     int seen = 0;
     for (const QAbstractButton* button : dialog.findChildren<QAbstractButton*>()) {
         if (button->text().isEmpty()) continue;
