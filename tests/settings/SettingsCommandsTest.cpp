@@ -72,6 +72,9 @@ class FakeView : public SettingsView {
     // The warning dialog's button the user presses; nullopt: its close box.
     std::optional<int> dialogButton;
     std::optional<std::string> chosenFile;
+    // The settings window becomes active again as the dialog closes, which
+    // selects its first row.
+    bool reactivateAfterDialog = false;
 
     std::vector<std::vector<std::string>> repaintedStatus;  // status column at each repaint
     int windowRepaints = 0;
@@ -97,6 +100,7 @@ class FakeView : public SettingsView {
         answerWhenShown = dialogAnswer_;
         connectedWhenShown = link_.IsConnected();
         if (dialogButton) dialogAnswer_ = *dialogButton;
+        if (reactivateAfterDialog && commands != nullptr) commands->SelectFirstDevice();
     }
     void SetClockText(const std::string& text) override { clockText = text; }
     void SetPcClockLabel(const std::string& text) override { pcClock = text; }
@@ -689,6 +693,21 @@ TEST_F(SettingsTest, ResetOnlyAfterEvet) {
     EXPECT_TRUE(terminal.state().log.empty());
     EXPECT_EQ(Status(0), kResetDoneText);
     EXPECT_EQ(Status(1), "");
+}
+
+TEST_F(SettingsTest, ResetStaysOnItsRowWhenTheDialogSelectsTheFirstOne) {
+    Open({kNetworkRow, kSerialRow});
+    Select(1);
+    view.dialogButton = kDialogYes;
+    view.reactivateAfterDialog = true;
+    commands->ResetTerminal();
+    EXPECT_EQ(state.selectedRow, 1) << "the first row is selected after the dialog";
+    ASSERT_FALSE(link.calls.empty());
+    EXPECT_EQ(link.calls.front(), "ConnectSerial") << "the serial row's terminal";
+    EXPECT_EQ(Count("ConnectNetwork"), 0u);
+    EXPECT_EQ(Count("ClearAllData"), 1u);
+    EXPECT_EQ(Status(0), "");
+    EXPECT_EQ(Status(1), kResetDoneText);
 }
 
 TEST_F(SettingsTest, HayirAndTheCloseBoxLeaveTheTerminalAlone) {
