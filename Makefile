@@ -9,7 +9,8 @@ LAUNCHER := $(shell command -v ccache 2>/dev/null)
 
 DEB_PACKAGES := cmake make g++ clang pkg-config qt6-base-dev qt6-svg-dev libgl-dev \
 	libasio-dev libsqlite3-dev libcli11-dev nlohmann-json3-dev libgtest-dev libgmock-dev \
-	libbenchmark-dev libclang-rt-14-dev xvfb xauth fonts-dejavu-core bc
+	libbenchmark-dev libclang-rt-14-dev xvfb xauth fonts-dejavu-core bc \
+	fonts-liberation2 qt6-translations-l10n
 
 .PHONY: all deps configure build test test-asan bench fuzz run gui clean format
 

@@ -102,7 +102,7 @@ struct Window {
         state.link.linkIpAddress = "127.0.0.1";
         state.link.linkIpPort = 4370;
         state.link.linkMachineNumber = 1;
-        commands.FormShow();
+        commands.ConnectTerminal();
     }
     MemoryTerminal terminal;
     MemoryLink link;
@@ -127,9 +127,9 @@ void BM_TemplatesAlAll(benchmark::State& state) {
     for (auto _ : state) {
         Home home;
         Window window(terminal, home.path());
-        window.commands.FormActivate();
-        window.commands.ctumsecClick();
-        Timed(state, [&] { window.commands.parmakizialbutonClick(); });
+        window.commands.LoadBothLists();
+        window.commands.TickAllTerminalRows();
+        Timed(state, [&] { window.commands.CopyTemplatesToStore(); });
         if (window.griddisk.RowCount() != users) state.SkipWithError("not every person was stored");
     }
     state.counters["users"] = users;
@@ -147,9 +147,9 @@ void BM_TemplatesGonderAllToAnEmptyTerminal(benchmark::State& state) {
     home.WriteStore(users);
     for (auto _ : state) {
         Window window(Terminal(0), home.path());
-        window.commands.FormActivate();
-        window.commands.dtumsecClick();
-        Timed(state, [&] { window.commands.parmakizigonderbutonClick(); });
+        window.commands.LoadBothLists();
+        window.commands.TickAllStoreRows();
+        Timed(state, [&] { window.commands.CopyTemplatesToTerminal(); });
         if (window.terminal.state().templates.size() != static_cast<size_t>(2 * users))
             state.SkipWithError("not every template was sent");
     }
@@ -169,10 +169,10 @@ void BM_SilAllOnBothSides(benchmark::State& state) {
         Home home;
         home.WriteStore(users);
         Window window(terminal, home.path());
-        window.commands.FormActivate();
-        window.commands.ctumsecClick();
-        window.commands.dtumsecClick();
-        Timed(state, [&] { window.commands.silbutonClick(); });
+        window.commands.LoadBothLists();
+        window.commands.TickAllTerminalRows();
+        window.commands.TickAllStoreRows();
+        Timed(state, [&] { window.commands.DeleteTicked(); });
         if (!window.terminal.state().users.empty() || window.griddisk.RowCount() != 0)
             state.SkipWithError("not everyone was deleted");
     }
@@ -191,9 +191,9 @@ void BM_SilAllOnTheTerminal(benchmark::State& state) {
     for (auto _ : state) {
         Home home;
         Window window(terminal, home.path());
-        window.commands.FormActivate();
-        window.commands.ctumsecClick();
-        Timed(state, [&] { window.commands.silbutonClick(); });
+        window.commands.LoadBothLists();
+        window.commands.TickAllTerminalRows();
+        Timed(state, [&] { window.commands.DeleteTicked(); });
         if (!window.terminal.state().users.empty()) state.SkipWithError("not everyone was deleted");
     }
     state.counters["users"] = users;
@@ -216,7 +216,7 @@ void BM_LoadBothGrids(benchmark::State& state) {
         static_cast<double>(std::filesystem::file_size(home.path() + "/personel/parmakizi.ini"));
     for (auto _ : state) {
         Window window(terminal, home.path());
-        Timed(state, [&] { window.commands.FormActivate(); });
+        Timed(state, [&] { window.commands.LoadBothLists(); });
         if (window.grid.RowCount() != users || window.griddisk.RowCount() != persons)
             state.SkipWithError("the grids are not full");
     }

@@ -17,6 +17,7 @@
 #include "forms/ApplicationWindows.h"
 #include "forms/FormStyle.h"
 #include "terminal/WireTrace.h"
+#include "forms/Language.h"
 
 namespace {
 
@@ -76,6 +77,9 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
+    // Qt's own dialogs and menus speak Turkish too, in the form font.
+    aktarim::InstallTurkishTranslations(QCoreApplication::applicationDirPath());
+    QApplication::setFont(aktarim::DefaultFormFont());
 
     aktarim::AppState state;
     state.programFolder = arguments->programFolder;

@@ -250,15 +250,15 @@ int ClockCommand(const CliContext& context, ClockAction action, int number) {
     ConsoleSettingsView view;
     SettingsCommands commands(grid, config, ini, state, dialogAnswer, *link, view);
     commands.FillSettingsGrid();
-    commands.cihazlistSelectCell(0, number - 1);
+    commands.SelectDevice(number - 1);
     const auto report = [&](const std::string& text) {
         std::cerr << "aktarim-cli: " << number << "\t" << device.name() << "\t" << text << "\n";
     };
     try {
         if (action == ClockAction::Set)
-            commands.tarihkaydetClick();
+            commands.WriteTerminalClock();
         else
-            commands.tarihokuClick();
+            commands.ReadTerminalClock();
     } catch (const AppError& e) {
         link->Disconnect();  // the window's timer would do it at its next tick
         report(grid.Text(kSettingsColumnStatus, number - 1) + ": " + e.what());

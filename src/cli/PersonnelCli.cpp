@@ -104,21 +104,21 @@ void Run(PersonnelSession& session, const PersonnelRequest& request) {
     PersonnelCommands& commands = session.commands();
     switch (request.action) {
         case Action::Pull:
-            commands.personelalbutonClick();
+            commands.CopyPersonnelToStore();
             if (request.templates) {
                 session.TickTerminal(request.users);  // "Al" unticked them
-                commands.parmakizialbutonClick();
+                commands.CopyTemplatesToStore();
             }
             break;
         case Action::Push:
-            commands.personelgonderbutonClick();
+            commands.CopyPersonnelToTerminal();
             if (request.templates) {
                 session.TickStore(request.users);
-                commands.parmakizigonderbutonClick();
+                commands.CopyTemplatesToTerminal();
             }
             break;
         case Action::Delete:
-            commands.silbutonClick();
+            commands.DeleteTicked();
             break;
         case Action::List:
             break;

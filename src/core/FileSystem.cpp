@@ -175,16 +175,16 @@ FileSystem& RealFileSystem() {
 
 std::string IoErrorText(int errorNumber) {
     switch (errorNumber) {
-        case ENOENT: return "File not found";
-        case ENOTDIR: return "Path not found";
+        case ENOENT: return "Dosya bulunamadı";
+        case ENOTDIR: return "Yol bulunamadı";
         case EACCES:
         case EPERM:
-        case EROFS: return "File access denied";
+        case EROFS: return "Dosyaya erişim engellendi";
         case ENOSPC:
-        case EDQUOT: return "Disk full";
+        case EDQUOT: return "Disk dolu";
         case EMFILE:
-        case ENFILE: return "Too many open files";
-        default: return "I/O error " + std::to_string(errorNumber);
+        case ENFILE: return "Açık dosya sayısı çok fazla";
+        default: return "G/Ç hatası " + std::to_string(errorNumber);
     }
 }
 

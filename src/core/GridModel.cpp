@@ -3,14 +3,15 @@
 #include <algorithm>
 #include <utility>
 
+#include "core/Collation.h"
 #include "core/Errors.h"
 
 namespace aktarim {
 namespace {
 
 [[noreturn]] void ThrowRange(int column, int row) {
-    throw AppError(ErrorKind::Range, "Grid index out of range (column " + std::to_string(column) +
-                                         ", row " + std::to_string(row) + ")");
+    throw AppError(ErrorKind::Range, "Tabloda böyle bir hücre yok (sütun " + std::to_string(column) +
+                                         ", satır " + std::to_string(row) + ")");
 }
 
 }  // namespace
@@ -108,7 +109,7 @@ void GridModel::SortByColumn(int column, bool descending) {
             case ColumnKind::Picture:
                 return a[c].value < b[c].value;
             default:
-                return a[c].text < b[c].text;
+                return TurkishLess(a[c].text, b[c].text);
         }
     };
     if (descending)

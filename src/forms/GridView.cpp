@@ -3,11 +3,13 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QRegularExpressionValidator>
+#include <QToolTip>
 #include <algorithm>
 
 #include "forms/MessageBox.h"
@@ -149,7 +151,8 @@ GridView::GridView(std::vector<GridColumn> columns, QWidget* parent)
     : QTableView(parent),
       grid_(std::move(columns)),
       model_(grid_),
-      delegate_(new GridDelegate(*this)) {
+      delegate_(new GridDelegate(*this)),
+      paintThrottle_([this] { viewport()->repaint(); }) {
     setModel(&model_);
     setItemDelegate(delegate_);
     verticalHeader()->hide();
@@ -161,14 +164,14 @@ GridView::GridView(std::vector<GridColumn> columns, QWidget* parent)
     horizontalHeader()->setStretchLastSection(false);
     setWordWrap(false);
     setSelectionMode(QAbstractItemView::SingleSelection);
+    // Tab leaves the grid for the next control; the arrows move inside it.
+    setTabKeyNavigation(false);
     setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked |
                     QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed);
     setStyleSheet(QStringLiteral("QTableView { gridline-color: %1; }")
                       .arg(palette().color(QPalette::Button).name()));
     ApplyColumnWidths();
 
-    deferredPaint_.setSingleShot(true);
-    connect(&deferredPaint_, &QTimer::timeout, this, [this] { RepaintNow(true); });
     connect(horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int column) {
         if (sortable_) SortByColumn(column);
     });
@@ -230,22 +233,8 @@ void GridView::ScrollToRow(int row) {
     if (cell.isValid()) scrollTo(cell);
 }
 
-void GridView::RepaintNow(bool force) {
-    if (!force && lastPaint_.isValid() && lastPaint_.elapsed() < kRepaintIntervalMs) {
-        if (!deferredPaint_.isActive())
-            deferredPaint_.start(
-                std::max<int>(1, kRepaintIntervalMs - static_cast<int>(lastPaint_.elapsed())));
-        return;
-    }
-    deferredPaint_.stop();
-    viewport()->repaint();
-    // A hidden view paints nothing; count the call so that a loop on a hidden
-    // grid is throttled as well.
-    lastPaint_.restart();
-}
-
 void GridView::paintEvent(QPaintEvent* event) {
-    lastPaint_.restart();
+    paintThrottle_.Painted();
     QTableView::paintEvent(event);
 }
 
@@ -363,8 +352,15 @@ QWidget* GridDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&
             auto* combo = new QComboBox(parent);
             combo->setEditable(true);
             combo->setInsertPolicy(QComboBox::NoInsert);
-            for (const std::string& item : column.items)
+            int widest = 0;
+            for (const std::string& item : column.items) {
                 combo->addItem(QString::fromStdString(item));
+                widest = std::max(widest, combo->fontMetrics().horizontalAdvance(combo->itemText(
+                                              combo->count() - 1)));
+            }
+            // The list as wide as its longest item, however narrow the column.
+            combo->view()->setTextElideMode(Qt::ElideNone);
+            combo->view()->setMinimumWidth(widest + 2 * combo->view()->frameWidth() + 16);
             // A choice from the list ends the edit at once.
             connect(combo, &QComboBox::activated, this, [this, combo] {
                 auto* self = const_cast<GridDelegate*>(this);
@@ -433,6 +429,29 @@ bool GridDelegate::editorEvent(QEvent* event, QAbstractItemModel* model,
     if (!toggle) return false;
     const bool checked = index.data(Qt::CheckStateRole).toInt() == Qt::Checked;
     return model->setData(index, checked ? Qt::Unchecked : Qt::Checked, Qt::CheckStateRole);
+}
+
+bool GridDelegate::TextFits(const QStyleOptionViewItem& option, const QString& text) {
+    const QWidget* widget = option.widget;
+    const QStyle* style = widget != nullptr ? widget->style() : QApplication::style();
+    // The margins the style leaves either side of a cell's text.
+    const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
+    return QFontMetrics(option.font).horizontalAdvance(text) <= option.rect.width() - 2 * margin;
+}
+
+bool GridDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view,
+                             const QStyleOptionViewItem& option, const QModelIndex& index) {
+    // A tooltip of the cell's own comes first.
+    if (event->type() == QEvent::ToolTip && index.isValid() &&
+        !index.data(Qt::ToolTipRole).isValid()) {
+        QStyleOptionViewItem opt = option;
+        initStyleOption(&opt, index);
+        if (!opt.text.isEmpty() && !TextFits(opt, opt.text)) {
+            QToolTip::showText(event->globalPos(), opt.text, view, option.rect);
+            return true;
+        }
+    }
+    return QStyledItemDelegate::helpEvent(event, view, option, index);
 }
 
 }  // namespace aktarim

@@ -3,15 +3,14 @@
 // through the model and its look through the setters here; they never paint
 // cells themselves.
 #include <QAbstractTableModel>
-#include <QElapsedTimer>
 #include <QIcon>
 #include <QStyledItemDelegate>
 #include <QTableView>
-#include <QTimer>
 #include <functional>
 #include <vector>
 
 #include "core/GridModel.h"
+#include "forms/PaintThrottle.h"
 
 namespace aktarim {
 
@@ -68,7 +67,6 @@ class GridView : public QTableView {
 
     GridModel& grid() { return grid_; }
     const GridModel& grid() const { return grid_; }
-    GridTableModel& tableModel() { return model_; }
 
     void SetHeaderHeight(int pixels);
     void SetRowHeight(int pixels);
@@ -94,17 +92,15 @@ class GridView : public QTableView {
     void FocusCell(int column, int row);
     void ScrollToRow(int row);
 
-    // "Repaint at once": paints synchronously, but a call less than a frame
-    // after the previous paint only schedules one, so long loops stay fast.
-    // The last state is always painted, at the latest when events run again.
-    void RepaintNow(bool force = false);
+    // "Repaint at once", throttled to a frame (PaintThrottle).
+    void RepaintNow(bool force = false) { paintThrottle_.Request(force); }
 
     // Callbacks run through RunHandler, so an error shows the error box.
     std::function<void(int column)> onAfterSort;
     std::function<void(int column, int row)> onAfterEdit;
     std::function<void(int column, int row)> onCellSelected;
 
-    static constexpr int kRepaintIntervalMs = 16;
+    static constexpr int kRepaintIntervalMs = PaintThrottle::kIntervalMs;
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -120,8 +116,7 @@ class GridView : public QTableView {
     std::vector<QIcon> pictures_;
     bool sortable_ = false;
     bool hideSelectionWhenUnfocused_ = false;
-    QElapsedTimer lastPaint_;
-    QTimer deferredPaint_;
+    PaintThrottle paintThrottle_;
 };
 
 // Draws and edits the column kinds: centred tick boxes, combo boxes with free
@@ -143,6 +138,11 @@ class GridDelegate : public QStyledItemDelegate {
                       const QModelIndex& index) const override;
     bool editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option,
                      const QModelIndex& index) override;
+    // A text cut short in its cell shows the whole text as its tooltip.
+    bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override;
+    // Whether the cell's text is drawn whole (not elided) in its rectangle.
+    static bool TextFits(const QStyleOptionViewItem& option, const QString& text);
 
     static QRect CheckRect(const QStyleOptionViewItem& option, const QWidget* widget);
 

@@ -1,5 +1,6 @@
 #include "forms/Tayarlarform.h"
 
+#include <QApplication>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -25,12 +26,7 @@
 namespace aktarim {
 namespace {
 
-QFont PointFont(int points, bool bold) {
-    QFont font = DefaultFormFont();
-    font.setPointSize(points);
-    font.setBold(bold);
-    return font;
-}
+QFont PointFont(int points, bool bold) { return FormFont(points, bold); }
 
 // Captions marked bold are 10-point unless the window says otherwise.
 constexpr int kBoldCaptionPoints = 10;
@@ -118,6 +114,7 @@ Tayarlarform::Tayarlarform(AppState& state, QWidget* parent)
     setModal(true);
     setFixedSize(kClientWidth, kClientHeight);
     BuildControls();
+    EnterPressesFocusedButton(this);
     Timer1->start();
 }
 
@@ -258,12 +255,23 @@ void Tayarlarform::Run(void (SettingsCommands::*handler)()) {
 void Tayarlarform::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     // Not when the window comes back from being minimised.
-    if (!event->spontaneous()) FormShow();
+    if (!event->spontaneous()) {
+        selectOnActivate_ = true;
+        FormShow();
+    }
 }
 
 bool Tayarlarform::event(QEvent* event) {
     const bool handled = QDialog::event(event);
-    if (event->type() == QEvent::WindowActivate) FormActivate();
+    if (event->type() == QEvent::WindowDeactivate) {
+        // The window that takes over is already the active one: none when
+        // the user went to another program.
+        QWidget* next = QApplication::activeWindow();
+        if (next != nullptr && next != this) selectOnActivate_ = true;
+    } else if (event->type() == QEvent::WindowActivate && selectOnActivate_) {
+        selectOnActivate_ = false;
+        FormActivate();
+    }
     return handled;
 }
 
@@ -282,40 +290,40 @@ void Tayarlarform::done(int result) {
     if (wasShown) FormClose();
 }
 
-void Tayarlarform::FormShow() { Run(&SettingsCommands::FormShow); }
-void Tayarlarform::FormActivate() { Run(&SettingsCommands::FormActivate); }
-void Tayarlarform::FormClose() { Run(&SettingsCommands::FormClose); }
+void Tayarlarform::FormShow() { Run(&SettingsCommands::ShowDeviceList); }
+void Tayarlarform::FormActivate() { Run(&SettingsCommands::SelectFirstDevice); }
+void Tayarlarform::FormClose() { Run(&SettingsCommands::WriteBackDevices); }
 
 // --- controls --------------------------------------------------------------
 
-void Tayarlarform::cihazlistSelectCell(int column, int row) {
-    RunHandler(this, [&] { Commands().cihazlistSelectCell(column, row); });
+void Tayarlarform::cihazlistSelectCell(int /*column*/, int row) {
+    RunHandler(this, [&] { Commands().SelectDevice(row); });
 }
 
-void Tayarlarform::cihazlistClick() { Run(&SettingsCommands::cihazlistClick); }
-void Tayarlarform::yeniClick() { Run(&SettingsCommands::yeniClick); }
-void Tayarlarform::silClick() { Run(&SettingsCommands::silClick); }
-void Tayarlarform::kaydetClick() { Run(&SettingsCommands::kaydetClick); }
+void Tayarlarform::cihazlistClick() { Run(&SettingsCommands::ClearClockText); }
+void Tayarlarform::yeniClick() { Run(&SettingsCommands::AddDevice); }
+void Tayarlarform::silClick() { Run(&SettingsCommands::DeleteSelectedDevice); }
+void Tayarlarform::kaydetClick() { Run(&SettingsCommands::SaveDeviceList); }
 
 void Tayarlarform::kayityerieditChange(const QString& text) {
-    RunHandler(this, [&] { Commands().kayityerieditChange(text.toStdString()); });
+    RunHandler(this, [&] { Commands().SetRecordFile(text.toStdString()); });
 }
 
-void Tayarlarform::BitBtn1Click() { Run(&SettingsCommands::BitBtn1Click); }
-void Tayarlarform::personelbutonClick() { Run(&SettingsCommands::personelbutonClick); }
-void Tayarlarform::bagtestClick() { Run(&SettingsCommands::bagtestClick); }
-void Tayarlarform::tumtestClick() { Run(&SettingsCommands::tumtestClick); }
-void Tayarlarform::tarihokuClick() { Run(&SettingsCommands::tarihokuClick); }
-void Tayarlarform::tarihkaydetClick() { Run(&SettingsCommands::tarihkaydetClick); }
-void Tayarlarform::BitBtn4Click() { Run(&SettingsCommands::BitBtn4Click); }
-void Tayarlarform::BitBtn2Click() { Run(&SettingsCommands::BitBtn2Click); }
+void Tayarlarform::BitBtn1Click() { Run(&SettingsCommands::ChooseRecordFile); }
+void Tayarlarform::personelbutonClick() { Run(&SettingsCommands::OpenPersonnelWindow); }
+void Tayarlarform::bagtestClick() { Run(&SettingsCommands::TestSelectedDevice); }
+void Tayarlarform::tumtestClick() { Run(&SettingsCommands::TestAllDevices); }
+void Tayarlarform::tarihokuClick() { Run(&SettingsCommands::ReadTerminalClock); }
+void Tayarlarform::tarihkaydetClick() { Run(&SettingsCommands::WriteTerminalClock); }
+void Tayarlarform::BitBtn4Click() { Run(&SettingsCommands::ClearAdministrators); }
+void Tayarlarform::BitBtn2Click() { Run(&SettingsCommands::ResetTerminal); }
 
 void Tayarlarform::cikisbutonClick() { close(); }
 
 void Tayarlarform::Timer1Timer() {
     RunHandler(this, [this] {
         if (state_.configFile) {
-            Commands().Timer1Timer();
+            Commands().Tick();
             return;
         }
         // cihazlar.ini is gone only while the program ends; the clock and the

@@ -82,6 +82,10 @@ class Tayarlarform : public QDialog {
     std::unique_ptr<View> view_;
     std::unique_ptr<SettingsCommands> commands_;
     IniFile* commandsFile_ = nullptr;  // the file commands_ writes
+    // Whether the next activation selects the first row: after the window
+    // is shown, and after a window of this program opened over it, never
+    // on a return from another program.
+    bool selectOnActivate_ = false;
 
     QLabel* Label2 = nullptr;
     QLineEdit* kayityeriedit = nullptr;

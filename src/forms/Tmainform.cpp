@@ -4,6 +4,8 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDir>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
@@ -50,6 +52,14 @@ QPushButton* PictureButton(QWidget* parent, const char* name, const QString& tex
     SetTextColour(button, QColor(colour));
     button->setIcon(PictureIcon(picture, QSize(28, 28)));
     button->setIconSize(QSize(28, 28));
+    // Picture, gap and caption inside the button's frame: a caption that
+    // would overflow is set a pixel smaller at a time.
+    QFont font = button->font();
+    const auto needed = [&] {
+        return 28 + 4 + QFontMetrics(font).horizontalAdvance(text.trimmed()) + 2 * 6;
+    };
+    while (needed() > bounds.width() && font.pixelSize() > 11) font.setPixelSize(font.pixelSize() - 1);
+    button->setFont(font);
     return button;
 }
 
@@ -85,7 +95,11 @@ struct Tmainform::TransferJob {
 };
 
 const char* const Tmainform::kCaption = "  -Ondera- Parmak İzi Bilgi Transferi (Ver. 1.01)";
-const char* const Tmainform::kWebPage = "https://www.example.com/";
+const char* const Tmainform::kHelpPage = "yardim.html";
+
+QString Tmainform::HelpPagePath() {
+    return QDir(QCoreApplication::applicationDirPath()).filePath(QString::fromLatin1(kHelpPage));
+}
 
 Tmainform::Tmainform(AppState& state, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -98,6 +112,7 @@ Tmainform::Tmainform(AppState& state, QWidget* parent)
     setFixedSize(kClientWidth, kClientHeight);
     move(kLeft, kTop);
     BuildControls();
+    EnterPressesFocusedButton(this);
     FormCreate();
 }
 
@@ -131,6 +146,8 @@ void Tmainform::BuildControls() {
     GridView1->SetSortable(false);  // the rows must stay paired with the devices
     GridView1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     const QSize picture(50, 50);
+    // ImageList2; index 3, the amber sign, is a terminal that was reached
+    // but whose log was not taken.
     GridView1->SetPictures({PictureIcon(QStringLiteral("status-none.svg"), picture),
                             PictureIcon(QStringLiteral("status-connected.svg"), picture),
                             PictureIcon(QStringLiteral("status-failed.svg"), picture),
@@ -210,9 +227,9 @@ void Tmainform::cikisbutonClick() {
     QCoreApplication::exit(0);
 }
 
-void Tmainform::Image1DblClick() { WebPage::Open(QUrl(QString::fromLatin1(kWebPage))); }
+void Tmainform::Image1DblClick() { WebPage::Open(QUrl::fromLocalFile(HelpPagePath())); }
 
-void Tmainform::Image2DblClick() { WebPage::Open(QUrl(QString::fromLatin1(kWebPage))); }
+void Tmainform::Image2DblClick() { WebPage::Open(QUrl::fromLocalFile(HelpPagePath())); }
 
 bool Tmainform::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonDblClick) {

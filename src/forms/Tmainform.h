@@ -1,6 +1,7 @@
 #pragma once
 // The main window: the device list, the transfer button, the delete option,
 // the way to the settings window and the exit.
+#include <QString>
 #include <QWidget>
 #include <memory>
 
@@ -30,8 +31,10 @@ class Tmainform : public QWidget {
     static constexpr int kLeft = 78;
     static constexpr int kTop = 119;
     static const char* const kCaption;
-    // The maker's page the two pictures open.
-    static const char* const kWebPage;
+    // The program's help page, which the two pictures open: installed next
+    // to the program file.
+    static const char* const kHelpPage;
+    static QString HelpPagePath();
 
     // Handlers, named after their control and event.
     void FormCreate();

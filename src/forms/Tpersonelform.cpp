@@ -10,6 +10,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QShowEvent>
+#include <initializer_list>
 #include <string>
 
 #include "core/Errors.h"
@@ -46,15 +47,20 @@ void SetPictureRightOfCaption(QPushButton* button, const QString& picture, QSize
     button->setLayoutDirection(Qt::RightToLeft);
 }
 
-// The sizes were made for a narrow form font; with a wider one, a caption
-// that does not fit its button is set condensed and, if need be, smaller.
-void FitCaption(QPushButton* button) {
-    const int room = button->width() - 6;
-    QFont font = button->font();
-    auto fits = [&] { return QFontMetrics(font).horizontalAdvance(button->text()) <= room; };
+// The sizes were made for the form font; where a caption still does not
+// fit, the buttons of a row are set condensed and, if need be, smaller, all
+// of them alike so that the row reads as one.
+void FitCaptions(std::initializer_list<QPushButton*> buttons) {
+    QFont font = (*buttons.begin())->font();
+    auto fits = [&] {
+        for (const QPushButton* button : buttons)
+            if (QFontMetrics(font).horizontalAdvance(button->text()) > button->width() - 6)
+                return false;
+        return true;
+    };
     if (!fits()) font.setStretch(QFont::SemiCondensed);
     while (!fits() && font.pointSizeF() > 6.0) font.setPointSizeF(font.pointSizeF() - 0.5);
-    button->setFont(font);
+    for (QPushButton* button : buttons) button->setFont(font);
 }
 
 QFrame* Panel(QWidget* parent, const char* name, QRect bounds) {
@@ -145,7 +151,8 @@ class Tpersonelform::View : public PersonnelView {
 Tpersonelform::Tpersonelform(AppState& state, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      state_(state) {
+      state_(state),
+      progressPaint_([this] { ProgressBar1->repaint(); }) {
     setObjectName(QStringLiteral("personelform"));
     setWindowTitle(QStringLiteral("Personel"));
     setFont(DefaultFormFont());
@@ -153,12 +160,7 @@ Tpersonelform::Tpersonelform(AppState& state, QWidget* parent)
     setFixedSize(kClientWidth, kClientHeight);
     move(kLeft, kTop);
     BuildControls();
-
-    deferredProgressPaint_.setSingleShot(true);
-    connect(&deferredProgressPaint_, &QTimer::timeout, this, [this] {
-        ProgressBar1->repaint();
-        lastProgressPaint_.restart();
-    });
+    EnterPressesFocusedButton(this);
 }
 
 Tpersonelform::~Tpersonelform() = default;
@@ -229,8 +231,7 @@ void Tpersonelform::BuildControls() {
     ddigersec = Button(this, "ddigersec", QStringLiteral("Diğerlerini Seç"),
                        QRect(904, 456, 75, 25), selectionFont);
 
-    for (QPushButton* button : {ctumsec, cseckaldir, cdigersec, dtumsec, dseckaldir, ddigersec})
-        FitCaption(button);
+    FitCaptions({ctumsec, cseckaldir, cdigersec, dtumsec, dseckaldir, ddigersec});
 
     GroupBox1 = new QGroupBox(QStringLiteral("Cihazdaki personeller yükleniyor"), this);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
@@ -306,17 +307,7 @@ void Tpersonelform::CloseWindow() {
         close();
 }
 
-void Tpersonelform::RepaintProgressBar() {
-    if (lastProgressPaint_.isValid() &&
-        lastProgressPaint_.elapsed() < GridView::kRepaintIntervalMs) {
-        if (!deferredProgressPaint_.isActive())
-            deferredProgressPaint_.start(GridView::kRepaintIntervalMs);
-        return;
-    }
-    deferredProgressPaint_.stop();
-    ProgressBar1->repaint();
-    lastProgressPaint_.restart();
-}
+void Tpersonelform::RepaintProgressBar() { progressPaint_.Request(); }
 
 // --- window events -------------------------------------------------------------
 
@@ -346,13 +337,13 @@ void Tpersonelform::done(int result) {
     QDialog::done(result);
 }
 
-void Tpersonelform::FormShow() { Run(&PersonnelCommands::FormShow); }
+void Tpersonelform::FormShow() { Run(&PersonnelCommands::ConnectTerminal); }
 
 void Tpersonelform::FormActivate() {
     if (!commands_) return;
     // The whole window is drawn before the long load blocks the event loop.
     if (state_.connection.personnelConnected) repaint();
-    Run(&PersonnelCommands::FormActivate);
+    Run(&PersonnelCommands::LoadBothLists);
     // The load leaves the terminal grid sorted by Per.No; show it the way a
     // header click would, unless the user has sorted since.
     QHeaderView* header = grid->horizontalHeader();
@@ -364,35 +355,35 @@ void Tpersonelform::FormActivate() {
 
 void Tpersonelform::FormClose() {
     if (!commands_) return;
-    RunHandler(this, [this] { commands_->FormClose(); });
+    RunHandler(this, [this] { commands_->Release(); });
     grid->horizontalHeader()->setSortIndicatorShown(false);
     griddisk->horizontalHeader()->setSortIndicatorShown(false);
 }
 
 void Tpersonelform::griddiskAfterEdit(int column, int row) {
-    RunHandler(this, [&] { Commands().griddiskAfterEdit(column, row); });
+    RunHandler(this, [&] { Commands().StoreEditedCell(column, row); });
 }
 
-void Tpersonelform::gridSortColumn() { Run(&PersonnelCommands::gridSortColumn); }
-void Tpersonelform::griddiskSortColumn() { Run(&PersonnelCommands::griddiskSortColumn); }
+void Tpersonelform::gridSortColumn() { Run(&PersonnelCommands::RecolourTerminalRows); }
+void Tpersonelform::griddiskSortColumn() { Run(&PersonnelCommands::RecolourStoreRows); }
 
 // --- buttons -------------------------------------------------------------------
 
-void Tpersonelform::ctumsecClick() { Run(&PersonnelCommands::ctumsecClick); }
-void Tpersonelform::cseckaldirClick() { Run(&PersonnelCommands::cseckaldirClick); }
-void Tpersonelform::cdigersecClick() { Run(&PersonnelCommands::cdigersecClick); }
-void Tpersonelform::dtumsecClick() { Run(&PersonnelCommands::dtumsecClick); }
-void Tpersonelform::dseckaldirClick() { Run(&PersonnelCommands::dseckaldirClick); }
-void Tpersonelform::ddigersecClick() { Run(&PersonnelCommands::ddigersecClick); }
-void Tpersonelform::cikisbutonClick() { Run(&PersonnelCommands::cikisbutonClick); }
-void Tpersonelform::personelalbutonClick() { Run(&PersonnelCommands::personelalbutonClick); }
+void Tpersonelform::ctumsecClick() { Run(&PersonnelCommands::TickAllTerminalRows); }
+void Tpersonelform::cseckaldirClick() { Run(&PersonnelCommands::UntickAllTerminalRows); }
+void Tpersonelform::cdigersecClick() { Run(&PersonnelCommands::InvertTerminalTicks); }
+void Tpersonelform::dtumsecClick() { Run(&PersonnelCommands::TickAllStoreRows); }
+void Tpersonelform::dseckaldirClick() { Run(&PersonnelCommands::UntickAllStoreRows); }
+void Tpersonelform::ddigersecClick() { Run(&PersonnelCommands::InvertStoreTicks); }
+void Tpersonelform::cikisbutonClick() { Run(&PersonnelCommands::Exit); }
+void Tpersonelform::personelalbutonClick() { Run(&PersonnelCommands::CopyPersonnelToStore); }
 void Tpersonelform::personelgonderbutonClick() {
-    Run(&PersonnelCommands::personelgonderbutonClick);
+    Run(&PersonnelCommands::CopyPersonnelToTerminal);
 }
-void Tpersonelform::parmakizialbutonClick() { Run(&PersonnelCommands::parmakizialbutonClick); }
+void Tpersonelform::parmakizialbutonClick() { Run(&PersonnelCommands::CopyTemplatesToStore); }
 void Tpersonelform::parmakizigonderbutonClick() {
-    Run(&PersonnelCommands::parmakizigonderbutonClick);
+    Run(&PersonnelCommands::CopyTemplatesToTerminal);
 }
-void Tpersonelform::silbutonClick() { Run(&PersonnelCommands::silbutonClick); }
+void Tpersonelform::silbutonClick() { Run(&PersonnelCommands::DeleteTicked); }
 
 }  // namespace aktarim

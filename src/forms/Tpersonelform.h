@@ -4,9 +4,9 @@
 // PersonnelCommands; this class only builds the controls and shows what the
 // commands ask for.
 #include <QDialog>
-#include <QElapsedTimer>
-#include <QTimer>
 #include <memory>
+
+#include "forms/PaintThrottle.h"
 
 class QFrame;
 class QGroupBox;
@@ -31,8 +31,11 @@ class Tpersonelform : public QDialog {
 
     AppState& state() { return state_; }
 
-    static constexpr int kClientWidth = 999;
-    static constexpr int kClientHeight = 589;
+    // 999 x 589 is this window's outer size (unlike the client areas of the
+    // other windows): less a 3-pixel border and a 27-pixel title bar with
+    // its border, the controls end 8 pixels from the right and 14 below.
+    static constexpr int kClientWidth = 999 - 2 * 3;
+    static constexpr int kClientHeight = 589 - 27 - 3;
     // Left, top of the window's placement.
     static constexpr int kLeft = 6;
     static constexpr int kTop = 114;
@@ -93,8 +96,8 @@ class Tpersonelform : public QDialog {
     std::unique_ptr<View> view_;
     std::unique_ptr<PersonnelCommands> commands_;
     bool showing_ = false;
-    QElapsedTimer lastProgressPaint_;
-    QTimer deferredProgressPaint_;
+    // Paints ProgressBar1, which exists once the controls are built.
+    PaintThrottle progressPaint_;
 
     QLabel* Panel3 = nullptr;
     GridView* grid = nullptr;

@@ -60,6 +60,7 @@ Tuyariform::Tuyariform(AppState& state, QWidget* parent)
     setFixedSize(kClientWidth, kClientHeight);
     move(kLeft, kTop);
     BuildControls();
+    EnterPressesFocusedButton(this);
 }
 
 void Tuyariform::BuildControls() {

@@ -135,7 +135,7 @@ PersonnelCommands::PersonnelCommands(GridModel& grid, GridModel& griddisk, Perso
 
 // --- window ------------------------------------------------------------------
 
-void PersonnelCommands::FormShow() {
+void PersonnelCommands::ConnectTerminal() {
     shown_ = true;
     if (!ConnectFromLinkParameters(link_, state_,
                                    [this](const std::string& text) { view_.ShowMessage(text); }))
@@ -143,7 +143,7 @@ void PersonnelCommands::FormShow() {
     view_.HideProgress();
 }
 
-void PersonnelCommands::FormActivate() {
+void PersonnelCommands::LoadBothLists() {
     // Loads once per opening: becoming active again adds no rows.
     if (!state_.personnelConnected || loaded_) return;
     loaded_ = true;
@@ -209,7 +209,7 @@ void PersonnelCommands::FormActivate() {
     if (grid_.RowCount() > 0) view_.ScrollTerminalTo(0);
 }
 
-void PersonnelCommands::FormClose() {
+void PersonnelCommands::Release() {
     if (!shown_) return;
     shown_ = false;
     loaded_ = false;
@@ -220,24 +220,24 @@ void PersonnelCommands::FormClose() {
     griddisk_.Clear();
 }
 
-void PersonnelCommands::cikisbutonClick() {
-    FormClose();
+void PersonnelCommands::Exit() {
+    Release();
     view_.CloseWindow();
 }
 
-void PersonnelCommands::griddiskAfterEdit(int column, int row) {
+void PersonnelCommands::StoreEditedCell(int column, int row) {
     if (column < kPersonnelColumnIsim || column > kPersonnelColumnSifre) return;
     store_.WritePersonField(griddisk_.Text(kPersonnelColumnPerNo, row),
                             kFieldOfColumn[column - kPersonnelColumnIsim],
                             griddisk_.Text(column, row));
 }
 
-void PersonnelCommands::gridSortColumn() {
+void PersonnelCommands::RecolourTerminalRows() {
     ColourAllTerminalRows();
     view_.RepaintTerminalGrid();
 }
 
-void PersonnelCommands::griddiskSortColumn() {
+void PersonnelCommands::RecolourStoreRows() {
     ColourAllStoreRows();
     view_.RepaintStoreGrid();
 }
@@ -253,22 +253,22 @@ void PersonnelCommands::SetAllTicks(GridModel& grid, const std::function<bool(bo
         view_.RepaintStoreGrid();
 }
 
-void PersonnelCommands::ctumsecClick() {
+void PersonnelCommands::TickAllTerminalRows() {
     SetAllTicks(grid_, [](bool) { return true; });
 }
-void PersonnelCommands::cseckaldirClick() {
+void PersonnelCommands::UntickAllTerminalRows() {
     SetAllTicks(grid_, [](bool) { return false; });
 }
-void PersonnelCommands::cdigersecClick() {
+void PersonnelCommands::InvertTerminalTicks() {
     SetAllTicks(grid_, [](bool on) { return !on; });
 }
-void PersonnelCommands::dtumsecClick() {
+void PersonnelCommands::TickAllStoreRows() {
     SetAllTicks(griddisk_, [](bool) { return true; });
 }
-void PersonnelCommands::dseckaldirClick() {
+void PersonnelCommands::UntickAllStoreRows() {
     SetAllTicks(griddisk_, [](bool) { return false; });
 }
-void PersonnelCommands::ddigersecClick() {
+void PersonnelCommands::InvertStoreTicks() {
     SetAllTicks(griddisk_, [](bool on) { return !on; });
 }
 
@@ -357,7 +357,7 @@ void PersonnelCommands::RunStoreCommand(const std::function<void()>& body) {
 
 // --- personnel information -------------------------------------------------------
 
-void PersonnelCommands::personelalbutonClick() {
+void PersonnelCommands::CopyPersonnelToStore() {
     view_.ShowProgress(kPersonnelToStoreCaption);
     view_.SetProgress(0);
     const int selected = CountTicked(grid_);
@@ -396,7 +396,7 @@ void PersonnelCommands::personelalbutonClick() {
     view_.HideProgress();
 }
 
-void PersonnelCommands::personelgonderbutonClick() {
+void PersonnelCommands::CopyPersonnelToTerminal() {
     view_.ShowProgress(kPersonnelToTerminalCaption);
     view_.SetProgress(0);
     const int selected = CountTicked(griddisk_);
@@ -443,7 +443,7 @@ void PersonnelCommands::personelgonderbutonClick() {
 
 // --- fingerprint templates ---------------------------------------------------------
 
-void PersonnelCommands::parmakizialbutonClick() {
+void PersonnelCommands::CopyTemplatesToStore() {
     view_.ShowProgress(kTemplatesToStoreCaption);
     view_.SetProgress(0);
     const int32_t m = state_.currentMachineNumber;
@@ -492,7 +492,7 @@ void PersonnelCommands::parmakizialbutonClick() {
     view_.HideProgress();
 }
 
-void PersonnelCommands::parmakizigonderbutonClick() {
+void PersonnelCommands::CopyTemplatesToTerminal() {
     view_.ShowProgress(kTemplatesToTerminalCaption);
     view_.SetProgress(0);
     const int32_t m = state_.currentMachineNumber;
@@ -534,7 +534,7 @@ void PersonnelCommands::parmakizigonderbutonClick() {
 
 // --- deleting ------------------------------------------------------------------------
 
-void PersonnelCommands::silbutonClick() {
+void PersonnelCommands::DeleteTicked() {
     DeleteTickedOnTerminal();
     DeleteTickedInStore();
 }

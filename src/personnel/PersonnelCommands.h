@@ -75,7 +75,7 @@ class PersonnelView {
     virtual void ScrollStoreTo(int row) = 0;
     // A message box with an OK button; returns once it is closed.
     virtual void ShowMessage(const std::string& text) = 0;
-    // Closes the window, which then runs FormClose like any close.
+    // Closes the window, which then runs Release like any close.
     virtual void CloseWindow() = 0;
 };
 
@@ -84,43 +84,43 @@ class PersonnelCommands {
     PersonnelCommands(GridModel& grid, GridModel& griddisk, PersonnelStore& store,
                       TerminalLink& link, ConnectionState& state, PersonnelView& view);
 
-    // Window events. FormShow connects from the link parameters; FormActivate
-    // loads both grids once per opening; FormClose (any way of closing)
+    // Window events. ConnectTerminal connects from the link parameters; LoadBothLists
+    // loads both grids once per opening; Release (any way of closing)
     // releases the store, disconnects and empties both grids, once.
-    void FormShow();
-    void FormActivate();
-    void FormClose();
+    void ConnectTerminal();
+    void LoadBothLists();
+    void Release();
 
     // A PC grid cell has been edited: İsim, Yetki, Kart no and Şifre are
     // written to the store at once.
-    void griddiskAfterEdit(int column, int row);
+    void StoreEditedCell(int column, int row);
     // A grid has sorted its rows: the row colours alternate again.
-    void gridSortColumn();
-    void griddiskSortColumn();
+    void RecolourTerminalRows();
+    void RecolourStoreRows();
 
     // Selection buttons: all on, all off, inverted.
-    void ctumsecClick();
-    void cseckaldirClick();
-    void cdigersecClick();
-    void dtumsecClick();
-    void dseckaldirClick();
-    void ddigersecClick();
+    void TickAllTerminalRows();
+    void UntickAllTerminalRows();
+    void InvertTerminalTicks();
+    void TickAllStoreRows();
+    void UntickAllStoreRows();
+    void InvertStoreTicks();
 
     // "Çıkış".
-    void cikisbutonClick();
+    void Exit();
 
     // Personnel information: ticked terminal rows into the store ("Al"),
     // ticked PC rows onto the terminal ("Gönder").
-    void personelalbutonClick();
-    void personelgonderbutonClick();
+    void CopyPersonnelToStore();
+    void CopyPersonnelToTerminal();
     // Fingerprint templates, the same two ways.
-    void parmakizialbutonClick();
-    void parmakizigonderbutonClick();
+    void CopyTemplatesToStore();
+    void CopyTemplatesToTerminal();
     // "Sil": the ticked terminal rows on the terminal, then the ticked PC
     // rows in the store. After a PC load that did not finish, the PC grid
     // is not the list, so the store side leaves the list and the details
     // as they are on disk.
-    void silbutonClick();
+    void DeleteTicked();
 
     // Shared routines.
     void ColourTerminalRow(int row);

@@ -147,7 +147,7 @@ class QuietView final : public PersonnelView {
     void ShowMessage(const std::string& text) override { messages.push_back(text); }
     // Closing the window releases the store and the connection, as any close.
     void CloseWindow() override {
-        if (commands != nullptr) commands->FormClose();
+        if (commands != nullptr) commands->Release();
     }
 };
 
@@ -233,10 +233,10 @@ PersonnelSession::~PersonnelSession() {
 
 bool PersonnelSession::Open(const DeviceRecord& device) {
     FillLinkParameters(DeviceRow(device), 0, parts_->state.link);
-    parts_->commands.FormShow();
+    parts_->commands.ConnectTerminal();
     if (!parts_->state.personnelConnected) return false;
     try {
-        parts_->commands.FormActivate();
+        parts_->commands.LoadBothLists();
     } catch (const AppError& e) {
         if (e.kind() == ErrorKind::Terminal) throw;
         // The terminal side was loaded before the store was opened.
@@ -264,6 +264,6 @@ const std::vector<std::string>& PersonnelSession::terminalFailures() const {
 
 const std::vector<std::string>& PersonnelSession::messages() const { return parts_->view.messages; }
 
-void PersonnelSession::Close() { parts_->commands.FormClose(); }
+void PersonnelSession::Close() { parts_->commands.Release(); }
 
 }  // namespace aktarim

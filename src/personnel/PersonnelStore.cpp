@@ -20,7 +20,7 @@ constexpr size_t kTemplateMinimum = 10;  // a template is longer than this
 std::string TemplateKey(int index) {
     if (index < 0 || index >= kTemplateSlots)
         throw AppError(ErrorKind::Range,
-                       "Template index out of range (" + std::to_string(index) + ")");
+                       "Parmak izi sırası geçersiz (" + std::to_string(index) + ")");
     return "parmakizi" + std::to_string(index);
 }
 
@@ -107,12 +107,12 @@ void PersonnelStore::OpenStore() {
 }
 
 void PersonnelStore::CloseStore() {
-    if (batch_ != nullptr) throw AppError(ErrorKind::Usage, "The personnel store is in use");
+    if (batch_ != nullptr) throw AppError(ErrorKind::Usage, "Personel kayıtları kullanımda");
     details_.reset();
 }
 
 IniFile& PersonnelStore::Details() const {
-    if (details_ == nullptr) throw AppError(ErrorKind::Usage, "The personnel store is not open");
+    if (details_ == nullptr) throw AppError(ErrorKind::Usage, "Personel kayıtları açık değil");
     return *details_;
 }
 
@@ -222,7 +222,7 @@ std::string PersonnelStore::WithAppended(std::string list, const std::string& li
 }
 
 PersonnelStore::Batch::Batch(PersonnelStore& store) : store_(store) {
-    if (store_.batch_ != nullptr) throw AppError(ErrorKind::Usage, "The personnel store is in use");
+    if (store_.batch_ != nullptr) throw AppError(ErrorKind::Usage, "Personel kayıtları kullanımda");
     group_.emplace(store_.Details(), IniFile::Group::Abandon::Discard);
     store_.batch_ = this;
 }

@@ -74,24 +74,24 @@ SettingsCommands::SettingsCommands(GridModel& grid, Configuration& config, IniFi
 
 // --- window events ---------------------------------------------------------
 
-void SettingsCommands::FormShow() {
+void SettingsCommands::ShowDeviceList() {
     view_.SetPcClockLabel(LocalClockText(clock_()));
     const std::string path = config_.recordFilePath;
     view_.SetRecordFileText(path);
     // Like the edit box, the option is written only when its text changes.
-    if (path != recordFileText_) kayityerieditChange(path);
+    if (path != recordFileText_) SetRecordFile(path);
     FillSettingsGrid();
     view_.RepaintGrid();
     ColourDeviceRows();
 }
 
-void SettingsCommands::FormActivate() {
+void SettingsCommands::SelectFirstDevice() {
     if (grid_.RowCount() == 0) return;
     view_.SelectRow(0);
     state_.selectedRow = 1;
 }
 
-void SettingsCommands::FormClose() {
+void SettingsCommands::WriteBackDevices() {
     DeviceTable& devices = config_.devices;
     devices.Resize(grid_.RowCount());
     for (int d = 1; d <= devices.deviceCount(); ++d) {
@@ -106,13 +106,13 @@ void SettingsCommands::FormClose() {
 
 // --- device list -----------------------------------------------------------
 
-void SettingsCommands::cihazlistSelectCell(int /*column*/, int row) {
+void SettingsCommands::SelectDevice(int row) {
     state_.selectedRow = row + 1;
 }
 
-void SettingsCommands::cihazlistClick() { view_.SetClockText(""); }
+void SettingsCommands::ClearClockText() { view_.SetClockText(""); }
 
-void SettingsCommands::yeniClick() {
+void SettingsCommands::AddDevice() {
     // cihazlar.ini holds cihaz1..cihaz256 only; a 257th would vanish at the
     // next start.
     if (grid_.RowCount() >= kMaxStoredDevices) {
@@ -134,7 +134,7 @@ void SettingsCommands::yeniClick() {
     ColourDeviceRows();
 }
 
-void SettingsCommands::silClick() {
+void SettingsCommands::DeleteSelectedDevice() {
     const int rows = grid_.RowCount();
     if (rows < 2) return;  // the last device stays
     if (!CheckSelectedRow()) return;
@@ -151,25 +151,25 @@ void SettingsCommands::silClick() {
     SaveGridDevices();
 }
 
-void SettingsCommands::kaydetClick() { SaveGridDevices(); }
+void SettingsCommands::SaveDeviceList() { SaveGridDevices(); }
 
 // --- record file -----------------------------------------------------------
 
-void SettingsCommands::kayityerieditChange(const std::string& text) {
+void SettingsCommands::SetRecordFile(const std::string& text) {
     recordFileText_ = text;
     WriteRecordFileOption(configFile_, config_, text);
 }
 
-void SettingsCommands::BitBtn1Click() {
+void SettingsCommands::ChooseRecordFile() {
     const std::optional<std::string> chosen = view_.ChooseFile();
     if (!chosen) return;  // cancelled: the path stays
     view_.SetRecordFileText(*chosen);
-    if (*chosen != recordFileText_) kayityerieditChange(*chosen);
+    if (*chosen != recordFileText_) SetRecordFile(*chosen);
 }
 
 // --- personnel -------------------------------------------------------------
 
-void SettingsCommands::personelbutonClick() {
+void SettingsCommands::OpenPersonnelWindow() {
     if (!CheckSelectedRow()) return;
     FillLinkParameters(grid_, CurrentRow(), state_.link);
     const LinkParameters& p = state_.link;
@@ -184,14 +184,15 @@ void SettingsCommands::personelbutonClick() {
 
 // --- connection tests ------------------------------------------------------
 
-void SettingsCommands::bagtestClick() {
+void SettingsCommands::TestSelectedDevice() {
     if (!CheckSelectedRow()) return;
-    BeginRowCommand(kCheckingText);
-    TestRow(CurrentRow());
+    const int row = CurrentRow();
+    BeginRowCommand(row, kCheckingText);
+    TestRow(row);
     view_.RepaintGrid();
 }
 
-void SettingsCommands::tumtestClick() {
+void SettingsCommands::TestAllDevices() {
     ClearStatusColumn();
     if (grid_.RowCount() == 0) {
         view_.ShowMessage(kNoDevicesText);
@@ -219,29 +220,31 @@ void SettingsCommands::TestRow(int row) {
 
 // --- device clock ----------------------------------------------------------
 
-void SettingsCommands::tarihokuClick() {
+void SettingsCommands::ReadTerminalClock() {
     if (!CheckSelectedRow()) return;
     lastClockAnswered_ = false;
-    BeginRowCommand(kClockReadingText);
-    ConnectSelectedDevice(link_, grid_, state_, [this] { view_.RepaintGrid(); });
+    const int row = CurrentRow();
+    BeginRowCommand(row, kClockReadingText);
+    ConnectRow(row);
     if (!state_.settingsConnected) return;
-    SetStatus(CurrentRow(), kClockReadText);
+    SetStatus(row, kClockReadText);
     view_.SetClockText(ReadDeviceClock());
     DisconnectCommand();
     view_.RepaintGrid();
 }
 
-void SettingsCommands::tarihkaydetClick() {
+void SettingsCommands::WriteTerminalClock() {
     if (!CheckSelectedRow()) return;
     lastClockAnswered_ = false;
-    BeginRowCommand(kClockSavingText);
-    ConnectSelectedDevice(link_, grid_, state_, [this] { view_.RepaintGrid(); });
+    const int row = CurrentRow();
+    BeginRowCommand(row, kClockSavingText);
+    ConnectRow(row);
     if (!state_.settingsConnected) return;
     const std::tm now = LocalTime(clock_());
     const bool set =
         link_.SetDeviceClock(state_.currentMachineNumber, now.tm_year + 1900, now.tm_mon + 1,
                              now.tm_mday, now.tm_hour, now.tm_min, now.tm_sec);
-    SetStatus(CurrentRow(), kClockSavedText);
+    SetStatus(row, kClockSavedText);
     const std::string text = ReadDeviceClock();
     lastClockAnswered_ = lastClockAnswered_ && set;
     view_.SetClockText(text);
@@ -250,7 +253,7 @@ void SettingsCommands::tarihkaydetClick() {
     view_.RepaintGrid();
 }
 
-void SettingsCommands::Timer1Timer() {
+void SettingsCommands::Tick() {
     view_.SetPcClockLabel(LocalClockText(clock_()));
     link_.Disconnect();
 }
@@ -265,37 +268,39 @@ std::string SettingsCommands::ReadDeviceClock() {
 
 // --- maintenance -----------------------------------------------------------
 
-void SettingsCommands::BitBtn4Click() {
+void SettingsCommands::ClearAdministrators() {
     if (!CheckSelectedRow()) return;
-    BeginRowCommand(kAdminsClearingText);
-    ConnectSelectedDevice(link_, grid_, state_, [this] { view_.RepaintGrid(); });
+    const int row = CurrentRow();
+    BeginRowCommand(row, kAdminsClearingText);
+    ConnectRow(row);
     if (state_.settingsConnected) {
         link_.ClearAdministrators(state_.currentMachineNumber);
-        SetStatus(CurrentRow(), kAdminsClearedText);
+        SetStatus(row, kAdminsClearedText);
         DisconnectCommand();
     } else {
-        SetStatus(CurrentRow(), kConnectFailedText);
+        SetStatus(row, kConnectFailedText);
     }
     view_.RepaintGrid();
 }
 
-void SettingsCommands::BitBtn2Click() {
+void SettingsCommands::ResetTerminal() {
     if (!CheckSelectedRow()) return;
-    BeginRowCommand(kResettingText);
+    const int row = CurrentRow();
+    BeginRowCommand(row, kResettingText);
     // Cleared before every showing, so that leaving through the close box
     // never takes up an "Evet" from an earlier one.
     dialogAnswer_ = kDialogNoAnswer;
     view_.AskResetConfirmation();
     if (dialogAnswer_ == kDialogYes) {
         view_.RepaintWindow();
-        ConnectSelectedDevice(link_, grid_, state_, [this] { view_.RepaintGrid(); });
+        ConnectRow(row);
         if (state_.settingsConnected) {
             link_.ClearAllData(state_.currentMachineNumber);
-            SetStatus(CurrentRow(), kResetDoneText);
+            SetStatus(row, kResetDoneText);
             DisconnectCommand();
         }
     } else {
-        SetStatus(CurrentRow(), "");
+        SetStatus(row, "");
     }
     view_.RepaintGrid();
 }
@@ -341,11 +346,24 @@ void SettingsCommands::SetStatus(int row, const std::string& text) {
     grid_.SetText(kSettingsColumnStatus, row, text);
 }
 
-void SettingsCommands::BeginRowCommand(const char* text) {
+void SettingsCommands::BeginRowCommand(int row, const char* text) {
     ClearStatusColumn();
-    SetStatus(CurrentRow(), text);
+    SetStatus(row, text);
     view_.RepaintGrid();
     ColourDeviceRows();
+}
+
+void SettingsCommands::ConnectRow(int row) {
+    // ConnectSelectedDevice connects the selected row. A dialog or message
+    // box that closed meanwhile selects the first row when the window becomes
+    // active again; the command still belongs to the row it started on.
+    struct Restore {
+        int& selected;
+        int value;
+        ~Restore() { selected = value; }
+    } restore{state_.selectedRow, state_.selectedRow};
+    state_.selectedRow = row + 1;
+    ConnectSelectedDevice(link_, grid_, state_, [this] { view_.RepaintGrid(); });
 }
 
 void SettingsCommands::SaveGridDevices() {

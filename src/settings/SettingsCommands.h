@@ -82,7 +82,7 @@ class SettingsView {
     virtual void SetClockText(const std::string& text) = 0;
     // Label3, the PC's clock.
     virtual void SetPcClockLabel(const std::string& text) = 0;
-    // kayityeriedit. Must not call kayityerieditChange back: the commands
+    // kayityeriedit. Must not call SetRecordFile back: the commands
     // run it themselves when the text changes.
     virtual void SetRecordFileText(const std::string& text) = 0;
     // Focuses the first cell of a row (0-based). The commands set
@@ -93,7 +93,7 @@ class SettingsView {
     virtual std::optional<std::string> ChooseFile() = 0;
     // The personnel window, modally; returns once it is closed.
     virtual void ShowPersonnelWindow() = 0;
-    // Closes the settings window, which then runs FormClose like any close.
+    // Closes the settings window, which then runs WriteBackDevices like any close.
     virtual void CloseWindow() = 0;
 };
 
@@ -105,39 +105,39 @@ class SettingsCommands {
                      SettingsView& view, std::function<std::time_t()> clock = {});
 
     // Window events.
-    void FormShow();
-    void FormActivate();
-    void FormClose();
+    void ShowDeviceList();
+    void SelectFirstDevice();
+    void WriteBackDevices();
 
     // Device list.
-    void cihazlistSelectCell(int column, int row);
-    void cihazlistClick();
-    void yeniClick();
-    void silClick();
-    void kaydetClick();
+    void SelectDevice(int row);
+    void ClearClockText();
+    void AddDevice();
+    void DeleteSelectedDevice();
+    void SaveDeviceList();
 
     // Record file.
-    void kayityerieditChange(const std::string& text);
-    void BitBtn1Click();
+    void SetRecordFile(const std::string& text);
+    void ChooseRecordFile();
 
     // "Personel İşlemleri".
-    void personelbutonClick();
+    void OpenPersonnelWindow();
 
     // Connection tests.
-    void bagtestClick();
-    void tumtestClick();
+    void TestSelectedDevice();
+    void TestAllDevices();
 
     // Device clock.
-    void tarihokuClick();
-    void tarihkaydetClick();
-    void Timer1Timer();
+    void ReadTerminalClock();
+    void WriteTerminalClock();
+    void Tick();
 
     // Maintenance: "Yetkilileri Sil" and "Cihazı Sıfırla".
-    void BitBtn4Click();
-    void BitBtn2Click();
+    void ClearAdministrators();
+    void ResetTerminal();
 
     // Fills the grid from the device table, status column empty (the part of
-    // FormShow that touches neither the view nor cihazlar.ini).
+    // ShowDeviceList that touches neither the view nor cihazlar.ini).
     void FillSettingsGrid();
     void ColourDeviceRows();
 
@@ -153,9 +153,12 @@ class SettingsCommands {
     int CurrentRow() const;
     void ClearStatusColumn();
     void SetStatus(int row, const std::string& text);
-    // Clears the status column, shows text on the current row, repaints and
-    // colours: the start of every command on the current row.
-    void BeginRowCommand(const char* text);
+    // Clears the status column, shows text on the row, repaints and colours:
+    // the start of every command on the current row. The commands take the
+    // row once, at their start, and act on it to their end.
+    void BeginRowCommand(int row, const char* text);
+    // ConnectSelectedDevice for the row the command started on.
+    void ConnectRow(int row);
     // "Bağlantı Kuruldu" / "Bağlantı Kurulamadı", or nothing for a type that
     // is neither "Ethernet" nor "Comm Port".
     void TestRow(int row);

@@ -6,6 +6,8 @@
 #include <QCheckBox>
 #include <QDate>
 #include <QDir>
+#include <QFontMetrics>
+#include <QFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
@@ -26,6 +28,7 @@
 #include "core/Text.h"
 #include "forms/MainGrid.h"
 #include "forms/AppState.h"
+#include "forms/FormStyle.h"
 #include "forms/GridView.h"
 #include "forms/MessageBox.h"
 #include "forms/Tayarlarform.h"
@@ -226,7 +229,7 @@ TEST_F(MainWindowTest, WindowHasItsCaptionFixedSizeAndPlace) {
     EXPECT_EQ(window->objectName(), QStringLiteral("mainform"));
     EXPECT_TRUE(window->windowFlags() & Qt::WindowMinimizeButtonHint);
     EXPECT_FALSE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
-    EXPECT_EQ(window->font().pointSize(), 8);
+    EXPECT_EQ(window->font(), DefaultFormFont());
 }
 
 TEST_F(MainWindowTest, ControlsSitWhereTheyBelongWithTheirTexts) {
@@ -262,8 +265,13 @@ TEST_F(MainWindowTest, ControlsSitWhereTheyBelongWithTheirTexts) {
     }
     EXPECT_FALSE(Find<QLabel>("Image1")->pixmap().isNull());
     EXPECT_FALSE(Find<QLabel>("Image2")->pixmap().isNull());
-    for (const char* button : {"baglanbuton", "ayarlarbuton", "cikisbuton"})
-        EXPECT_FALSE(Find<QPushButton>(button)->icon().isNull()) << button;
+    for (const char* name : {"baglanbuton", "ayarlarbuton", "cikisbuton"}) {
+        const QPushButton* button = Find<QPushButton>(name);
+        EXPECT_FALSE(button->icon().isNull()) << name;
+        // Picture, gap and caption inside the frame of the 159/161-pixel button.
+        const int caption = QFontMetrics(button->font()).horizontalAdvance(button->text().trimmed());
+        EXPECT_LE(button->iconSize().width() + 4 + caption + 2 * 6, button->width()) << name;
+    }
 }
 
 TEST_F(MainWindowTest, CaptionsHaveTheirFontsAndColours) {
@@ -310,6 +318,29 @@ TEST_F(MainWindowTest, TabOrderFollowsTheDesign) {
     EXPECT_EQ(order, expected);
 }
 
+TEST_F(MainWindowTest, KeysTickAndMoveInTheGridAndTabLeavesItInOneStep) {
+    WriteThreeDevices();
+    Start();
+    grid().setFocus();
+    grid().setCurrentIndex(grid().model()->index(0, 0));
+    QTest::keyClick(&grid(), Qt::Key_Space);
+    EXPECT_FALSE(grid().grid().Checked(0, 0));
+    QTest::keyClick(&grid(), Qt::Key_Down);
+    EXPECT_EQ(grid().currentIndex().row(), 1);
+    QTest::keyClick(&grid(), Qt::Key_Space);
+    EXPECT_FALSE(grid().grid().Checked(0, 1));
+    QTest::keyClick(&grid(), Qt::Key_Space);
+    EXPECT_TRUE(grid().grid().Checked(0, 1));
+    QTest::keyClick(&grid(), Qt::Key_Right);
+    EXPECT_EQ(grid().currentIndex().column(), 1);
+    QTest::keyClick(&grid(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), Find<QPushButton>("baglanbuton"));
+    QTest::keyClick(Find<QPushButton>("baglanbuton"), Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(QApplication::focusWidget(), &grid());
+    QTest::keyClick(&grid(), Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(QApplication::focusWidget(), Find<QPushButton>("ayarlarbuton"));
+}
+
 TEST_F(MainWindowTest, DeviceGridListsEveryDeviceTicked) {
     WriteThreeDevices();
     Start();
@@ -331,7 +362,14 @@ TEST_F(MainWindowTest, DeviceGridListsEveryDeviceTicked) {
     }
     EXPECT_EQ(grid().horizontalHeader()->height(), 18);
     EXPECT_EQ(grid().rowHeight(0), 24);
-    EXPECT_EQ(grid().pictures().size(), 4u);
+    // Blank, green, red, and the amber sign of a terminal reached whose log
+    // was not taken.
+    ASSERT_EQ(grid().pictures().size(), 4u);
+    const QImage amber = grid().pictures()[3].pixmap(QSize(50, 50)).toImage();
+    const QColor sign = amber.pixelColor(10, 25);
+    EXPECT_TRUE(sign.red() > 200 && sign.green() > 130 && sign.green() < 200 && sign.blue() < 60)
+        << sign.name().toStdString();
+    EXPECT_EQ(amber.pixelColor(25, 20), QColor(Qt::white)) << "the mark";
 
     struct Row {
         const char* name;
@@ -546,15 +584,22 @@ TEST_F(MainWindowTest, ClosingTheWindowFreesTheConfigFileAndEndsTheProgram) {
     EXPECT_FALSE(window->isVisible());
 }
 
-TEST_F(MainWindowTest, DoubleClickOnEitherPictureOpensTheWebPage) {
+TEST_F(MainWindowTest, DoubleClickOnEitherPictureOpensTheHelpPage) {
     WriteThreeDevices();
     Start();
     QTest::mouseDClick(Find<QLabel>("Image1"), Qt::LeftButton, {}, QPoint(300, 50));
     QTest::mouseDClick(Find<QLabel>("Image2"), Qt::LeftButton, {}, QPoint(300, 50));
     QTest::mouseClick(Find<QLabel>("Image1"), Qt::LeftButton, {}, QPoint(300, 50));
     ASSERT_EQ(WebPage::opened().size(), 2u);
-    for (const QUrl& url : WebPage::opened())
-        EXPECT_EQ(url.toString(), QStringLiteral("https://www.example.com/"));
+    // The page shipped next to the program file, whatever the program folder.
+    const QString page = QDir(QCoreApplication::applicationDirPath()).filePath("yardim.html");
+    for (const QUrl& url : WebPage::opened()) {
+        EXPECT_TRUE(url.isLocalFile()) << url.toString().toStdString();
+        EXPECT_EQ(url.toLocalFile(), page);
+    }
+    QFile file(page);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(QString::fromUtf8(file.readAll()).contains(QStringLiteral("Bilgileri Aktar")));
 }
 
 struct TransferCase {
@@ -632,7 +677,7 @@ TEST_F(MainWindowTest, RefusedRecordFileShowsTheErrorAndLosesNothing) {
     aktar->click();
     window->WaitForTransfer();
     ASSERT_EQ(MessageBox::shown().size(), 1u);
-    EXPECT_EQ(MessageBox::shown()[0].text, QStringLiteral("File access denied"));
+    EXPECT_EQ(MessageBox::shown()[0].text, QStringLiteral("Dosyaya erişim engellendi"));
     EXPECT_EQ(terminal.AttendanceLog().size(), 8u)
         << "records not written must stay on the terminal";
     EXPECT_TRUE(test::ReadAll(RecordPath()).empty());

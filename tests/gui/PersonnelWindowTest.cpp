@@ -27,6 +27,7 @@
 #include "core/IniFile.h"
 #include "core/Text.h"
 #include "forms/AppState.h"
+#include "forms/FormStyle.h"
 #include "forms/GridView.h"
 #include "forms/MessageBox.h"
 #include "forms/Tpersonelform.h"
@@ -281,12 +282,14 @@ TEST_F(PersonnelWindowTest, WindowHasItsCaptionSizeAndPlace) {
     Prepare(served.port);
     EXPECT_EQ(window->objectName(), QStringLiteral("personelform"));
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Personel"));
-    EXPECT_EQ(window->size(), QSize(999, 589));
-    EXPECT_EQ(window->minimumSize(), QSize(999, 589));
-    EXPECT_EQ(window->maximumSize(), QSize(999, 589));
+    // 999 x 589 is the outer size: the client area ends 14 pixels under
+    // "Çıkış" and 8 right of the PC grid.
+    EXPECT_EQ(window->size(), QSize(993, 559));
+    EXPECT_EQ(window->minimumSize(), window->size());
+    EXPECT_EQ(window->maximumSize(), window->size());
     EXPECT_EQ(window->pos(), QPoint(6, 114));
     EXPECT_TRUE(window->isModal());
-    EXPECT_EQ(window->font().pointSize(), 8);
+    EXPECT_EQ(window->font(), DefaultFormFont());
 }
 
 TEST_F(PersonnelWindowTest, ControlsHaveTheirPlacesCaptionsFontsAndColours) {
@@ -367,6 +370,13 @@ TEST_F(PersonnelWindowTest, ControlsHaveTheirPlacesCaptionsFontsAndColours) {
         EXPECT_LE(button->fontMetrics().horizontalAdvance(button->text()) + picture,
                   button->width() - 4)
             << button->objectName().toStdString();
+    }
+    // The six selection buttons share one type size.
+    const QFont selection = Find<QPushButton>("ctumsec")->font();
+    for (const char* name : {"cseckaldir", "cdigersec", "dtumsec", "dseckaldir", "ddigersec"}) {
+        const QFont font = Find<QPushButton>(name)->font();
+        EXPECT_EQ(font.pointSizeF(), selection.pointSizeF()) << name;
+        EXPECT_EQ(font.stretch(), selection.stretch()) << name;
     }
     // The two note labels share the panel's width, one under the other.
     EXPECT_LT(Find<QLabel>("Label3")->font().pixelSize(), 16);
@@ -654,7 +664,8 @@ TEST_F(PersonnelWindowTest, SortingByAHeaderOrdersTheRowsAndRecoloursThem) {
         {true, kPerNo, {"00250", "00099", "00012"}},
         // Names: ABCDEFGHIJKL, Ece, Zeynep Eski.
         {true, kIsim, {"00099", "00250", "00012"}},
-        {false, kIsim, {"00007", "123456", "00500", "00042", "99999", "00012", "00003"}},
+        // Turkish order: Ali, Büyük, Hasan, Mehmet, Son, Şule, Zeynep.
+        {false, kIsim, {"00007", "123456", "00500", "00042", "99999", "00003", "00012"}},
     }};
     for (const Sort& s : sorts) {
         SCOPED_TRACE(s.perNos.front());

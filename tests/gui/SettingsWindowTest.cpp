@@ -6,8 +6,12 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QFileDialog>
 #include <QFontMetrics>
 #include <QGroupBox>
+#include <QHelpEvent>
+#include <QStyleOptionViewItem>
+#include <QToolTip>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -28,12 +32,15 @@
 #include "forms/MainGrid.h"
 #include "forms/AppState.h"
 #include "forms/FileDialog.h"
+#include "forms/FormStyle.h"
+#include "forms/Language.h"
 #include "forms/GridView.h"
 #include "forms/MessageBox.h"
 #include "forms/Tayarlarform.h"
 #include "forms/Tmainform.h"
 #include "forms/Tpersonelform.h"
 #include "forms/Tuyariform.h"
+#include "personnel/PersonnelCommands.h"
 #include "settings/SettingsCommands.h"
 #include "support/FailingFileSystem.h"
 #include "support/TempDir.h"
@@ -220,7 +227,7 @@ TEST_F(SettingsWindowTest, WindowIsAFixedModalDialogWithItsCaption) {
     EXPECT_TRUE(flags & Qt::WindowMinimizeButtonHint);
     EXPECT_TRUE(flags & Qt::WindowSystemMenuHint);
     EXPECT_FALSE(flags & Qt::WindowMaximizeButtonHint);
-    EXPECT_EQ(settings->font().pointSize(), 8);
+    EXPECT_EQ(settings->font(), DefaultFormFont());
 }
 
 TEST_F(SettingsWindowTest, ControlsSitWhereTheyBelongWithTheirCaptions) {
@@ -319,7 +326,7 @@ TEST_F(SettingsWindowTest, CaptionsHaveTheirFontsAndColours) {
     for (const Look& look : looks) {
         QWidget* widget = Find<QWidget>(look.name);
         if (widget == nullptr) continue;
-        EXPECT_EQ(widget->font().pointSize(), look.points) << look.name;
+        EXPECT_EQ(widget->font(), FormFont(look.points, look.bold)) << look.name;
         EXPECT_EQ(widget->font().bold(), look.bold) << look.name;
         EXPECT_EQ(widget->palette().color(QPalette::ButtonText).rgba(), look.colour.value_or(plain))
             << look.name;
@@ -876,6 +883,182 @@ INSTANTIATE_TEST_SUITE_P(
                       ResetCase{"close_box", Answer::CloseBox, kDialogNoAnswer, false, ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// --- the device the user chose ----------------------------------------------
+
+// The program loses the focus to another one, then gets it back.
+void LeaveForAnotherProgramAndReturn(QWidget* window) {
+    QApplication::setActiveWindow(nullptr);
+    ASSERT_EQ(QApplication::activeWindow(), nullptr);
+    QApplication::setActiveWindow(window);
+    ASSERT_EQ(QApplication::activeWindow(), window);
+}
+
+TEST_F(SettingsWindowTest, ReturnFromAnotherProgramKeepsTheRowTheCommandsActOn) {
+    WriteConfig(FourDevices());
+    Start();
+    ClickCell(0, 1);  // "Kapalı": nothing answers there
+    LeaveForAnotherProgramAndReturn(settings.get());
+    EXPECT_EQ(state.connection.selectedRow, 2);
+    EXPECT_EQ(grid().currentIndex().row(), 1);
+
+    // Acting on the first row would take the rights of the served terminal.
+    Click("BitBtn4");
+    EXPECT_EQ(StatusColumn(), (std::vector<std::string>{"", "Bağlantı Kurulamadı", "", ""}));
+    EXPECT_EQ(served.terminal.state().users.at(70000).privilege, 3);
+
+    // A window of the program opened over this one selects the first row
+    // when it closes.
+    QDialog over(settings.get());
+    over.show();
+    QApplication::setActiveWindow(&over);
+    over.close();
+    QApplication::setActiveWindow(settings.get());
+    EXPECT_EQ(state.connection.selectedRow, 1);
+    EXPECT_EQ(grid().currentIndex().row(), 0);
+}
+
+TEST_F(SettingsWindowTest, ResetActsOnTheChosenRowWhenTheDialogMovesTheSelection) {
+    WriteConfig(FourDevices());
+    Start();
+    ClickCell(0, 1);  // "Kapalı"
+    WhenVisible(uyari.get(), [&] {
+        QApplication::setActiveWindow(uyari.get());
+        Find<QPushButton>("evetbuton", uyari.get())->click();
+        // The settings window is active again before the reset goes on: its
+        // first row is selected, as after any window of the program.
+        QApplication::setActiveWindow(settings.get());
+    });
+    LoopGuard guard;
+    Click("BitBtn2");
+    EXPECT_EQ(state.connection.selectedRow, 1);
+    EXPECT_EQ(StatusColumn(), (std::vector<std::string>{"", "Bağlantı Kurulamadı", "", ""}));
+    EXPECT_FALSE(served.terminal.state().users.empty()) << "the first row's terminal was reset";
+}
+
+// --- keys ---------------------------------------------------------------------
+
+TEST_F(SettingsWindowTest, EnterPressesTheFocusedButtonOnlyAndTabLeavesTheGrid) {
+    WriteConfig(FourDevices());
+    Start();
+    std::vector<std::unique_ptr<QSignalSpy>> spies;
+    for (QPushButton* button : settings->findChildren<QPushButton*>())
+        spies.push_back(std::make_unique<QSignalSpy>(button, &QPushButton::clicked));
+    const auto clicks = [&] {
+        int total = 0;
+        for (const auto& spy : spies) total += static_cast<int>(spy->count());
+        return total;
+    };
+
+    // Enter in the record file box presses nothing.
+    QLineEdit* edit = Find<QLineEdit>("kayityeriedit");
+    edit->setFocus();
+    QTest::keyClick(edit, Qt::Key_Return);
+    EXPECT_EQ(clicks(), 0);
+
+    struct Press {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+    };
+    for (const Press press : {Press{Qt::Key_Return, {}}, Press{Qt::Key_Enter, Qt::KeypadModifier}}) {
+        QPushButton* button = Find<QPushButton>("tarihoku");
+        QSignalSpy pressed(button, &QPushButton::clicked);
+        button->setFocus();
+        QTest::keyClick(button, press.key, press.modifiers);
+        EXPECT_EQ(pressed.count(), 1) << press.key;
+    }
+    EXPECT_EQ(clicks(), 2) << "no other button";
+
+    // Tab from the grid goes to "Yeni" in one step; the arrows move the row.
+    grid().setFocus();
+    QTest::keyClick(&grid(), Qt::Key_Down);
+    EXPECT_EQ(state.connection.selectedRow, 2);
+    QTest::keyClick(&grid(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), Find<QPushButton>("yeni"));
+}
+
+// --- texts in their columns ---------------------------------------------------
+
+// Whether text is drawn whole in a cell of this column (not elided).
+bool FitsColumn(GridView& view, int column, const QString& text, bool bold) {
+    QStyleOptionViewItem option;
+    option.initFrom(view.viewport());
+    option.widget = &view;
+    option.font = view.font();
+    option.font.setBold(bold);
+    option.features = QStyleOptionViewItem::HasDisplay;
+    option.text = text;
+    option.rect = QRect(0, 0, view.columnWidth(column), view.rowHeight(0));
+    return GridDelegate::TextFits(option, text);
+}
+
+TEST_F(SettingsWindowTest, LongTextsFitTheirColumnsAndDropDownsShowWholeItems) {
+    WriteConfig({{"Giriş Kapısı", "Comm Port", "12345", "Com4", "192.168.100.200", "65535"}});
+    Start();
+    // The form font, which was made for these widths.
+    EXPECT_EQ(grid().font(), DefaultFormFont());
+    EXPECT_EQ(grid().font().family(), FormFontFamily());
+    struct Text {
+        int column;
+        const char* text;
+    };
+    const Text texts[] = {
+        {kFieldName, "Giriş Kapısı"},     {kFieldConnectionType, "Comm Port"},
+        {kFieldConnectionType, "Ethernet"}, {kFieldMachineNumber, "12345"},
+        {kFieldBaudRate, "115200"},        {kFieldIpAddress, "192.168.100.200"},
+        {kFieldIpPort, "65535"},           {kFieldInOutMode, "Her Zaman Giriş"},
+        {kFieldInOutMode, "Her Zaman Çıkış"}, {kSettingsColumnStatus, "Tarih/saat kaydediliyor"},
+    };
+    // Whole in a plain row; the selected row is bold, where the widest may
+    // be elided (with its tooltip).
+    for (const Text& t : texts)
+        EXPECT_TRUE(FitsColumn(grid(), t.column, QString::fromUtf8(t.text), false)) << t.text;
+
+    // A text that cannot fit is elided, with the whole text as its tooltip.
+    model().SetText(kFieldName, 0, "Çok Uzun Bir Cihaz Adı Olur Bu");
+    const QRect cell = grid().visualRect(grid().model()->index(0, kFieldName));
+    QHelpEvent help(QEvent::ToolTip, cell.center(), grid().viewport()->mapToGlobal(cell.center()));
+    QApplication::sendEvent(grid().viewport(), &help);
+    EXPECT_EQ(QToolTip::text(), QStringLiteral("Çok Uzun Bir Cihaz Adı Olur Bu"));
+    // A text that fits has none: the tip goes away (after its fade).
+    const QRect ip = grid().visualRect(grid().model()->index(0, kFieldIpAddress));
+    QHelpEvent noHelp(QEvent::ToolTip, ip.center(), grid().viewport()->mapToGlobal(ip.center()));
+    QApplication::sendEvent(grid().viewport(), &noHelp);
+    for (int wait = 0; wait < 100 && QToolTip::isVisible(); ++wait) QTest::qWait(20);
+    EXPECT_FALSE(QToolTip::isVisible()) << QToolTip::text().toStdString();
+
+    // The personnel window's grids, same font, same rule.
+    struct PersonnelText {
+        int column;
+        const char* text;
+    };
+    const PersonnelText personnelTexts[] = {
+        {kPersonnelColumnPerNo, "123456"},       {kPersonnelColumnIsim, "Ali Veli"},
+        {kPersonnelColumnYetki, "Supervizor"},   {kPersonnelColumnYetki, "Kayıtçı"},
+        {kPersonnelColumnKartNo, "4294967295"}, {kPersonnelColumnSifre, "123456"},
+    };
+    for (GridView* view : {&personel->terminalGrid(), &personel->storeGrid()}) {
+        EXPECT_EQ(view->font().family(), FormFontFamily());
+        for (const PersonnelText& t : personnelTexts)
+            EXPECT_TRUE(FitsColumn(*view, t.column, QString::fromUtf8(t.text), false)) << t.text;
+    }
+
+    // The drop-down lists are as wide as their longest item.
+    for (const int column : {kFieldConnectionType, kFieldPort, kFieldBaudRate, kFieldInOutMode}) {
+        const QModelIndex index = grid().model()->index(0, column);
+        QStyleOptionViewItem option;
+        option.rect = grid().visualRect(index);
+        std::unique_ptr<QWidget> editor(
+            grid().itemDelegate()->createEditor(grid().viewport(), option, index));
+        auto* combo = qobject_cast<QComboBox*>(editor.get());
+        ASSERT_NE(combo, nullptr) << column;
+        ASSERT_GT(combo->count(), 1);
+        for (int i = 0; i < combo->count(); ++i)
+            EXPECT_GE(combo->view()->minimumWidth(),
+                      combo->fontMetrics().horizontalAdvance(combo->itemText(i)))
+                << combo->itemText(i).toStdString();
+    }
+}
+
 // --- from the main window ------------------------------------------------------
 
 TEST_F(SettingsWindowTest, AyarlarOpensTheWindowModallyAndTheMainGridFollowsItsEdits) {
@@ -918,8 +1101,25 @@ TEST_F(SettingsWindowTest, Screenshot) {
     Start();
     Click("tarihoku");
     Click("tumtest");
+    // A long address and both in/out modes, written after the tests so that
+    // nothing tries the address.
+    model().SetText(kFieldIpAddress, 3, "192.168.100.200");
+    model().SetText(kFieldInOutMode, 1, "Her Zaman Giriş");
+    model().SetText(kFieldInOutMode, 2, "Her Zaman Çıkış");
     QTest::qWait(50);
     ASSERT_TRUE(settings->grab().save(folder + QStringLiteral("/settings-window.png")));
+
+    // OpenDialog1, as "Değiştir" shows it, in Turkish.
+    InstallTurkishTranslations(QCoreApplication::applicationDirPath());
+    QFileDialog dialog(settings.get(), QStringLiteral("Aç"), QString::fromStdString(home.path()));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setFont(DefaultFormFont());  // the program sets it application-wide
+    dialog.resize(640, 400);
+    dialog.show();
+    QTest::qWait(200);
+    EXPECT_TRUE(dialog.grab().save(folder + QStringLiteral("/file-dialog.png")));
+    dialog.close();
 
     bool saved = false;
     WhenVisible(uyari.get(), [&] {

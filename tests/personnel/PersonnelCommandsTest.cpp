@@ -59,7 +59,7 @@ class FakeView : public PersonnelView {
     void ShowMessage(const std::string& text) override { messages.push_back(text); }
     void CloseWindow() override {
         ++closed;
-        if (commands != nullptr) commands->FormClose();
+        if (commands != nullptr) commands->Release();
     }
     void Forget() {
         captions.clear();
@@ -140,13 +140,13 @@ class PersonnelTest : public testing::Test {
     }
     // Shows the window and loads both grids, then forgets what that showed.
     void Open() {
-        commands.FormShow();
-        commands.FormActivate();
+        commands.ConnectTerminal();
+        commands.LoadBothLists();
         link.calls.clear();
         view.Forget();
     }
     void Reopen() {
-        commands.cikisbutonClick();
+        commands.Exit();
         Open();
     }
     static void Tick(GridModel& g, std::initializer_list<int> rows) {
@@ -221,8 +221,8 @@ TEST_F(PersonnelTest, LoadShowsTheTerminalSortedByPerNoWithPrivilegeNames) {
     AddUser(7, "Ayşe", 0);
     AddUser(100001, "İbrahim", 14);
     AddUser(12, "Gül", 3, "99");
-    commands.FormShow();
-    commands.FormActivate();
+    commands.ConnectTerminal();
+    commands.LoadBothLists();
 
     // By text: the six-digit key sorts before 23456.
     EXPECT_EQ(Texts(grid, kPerNo), (std::vector<std::string>{"00007", "00012", "100001", "23456"}));
@@ -272,9 +272,9 @@ TEST_F(PersonnelTest, AMissingStoreIsCreatedEmptyAtTheLoad) {
 TEST_F(PersonnelTest, ABadListLineStopsThePcLoadWithTheConversionError) {
     AddUser(1, "A");
     WriteStore("00012\r\nabc\r\n");
-    commands.FormShow();
+    commands.ConnectTerminal();
     try {
-        commands.FormActivate();
+        commands.LoadBothLists();
         ADD_FAILURE() << "the load went through";
     } catch (const AppError& e) {
         EXPECT_EQ(std::string(e.what()), "'abc' is not a valid integer value");
@@ -299,7 +299,7 @@ TEST_F(PersonnelTest, BecomingActiveAgainLoadsNothingTwice) {
     AddUser(2, "B");
     WriteStore("00001\r\n");
     Open();
-    commands.FormActivate();
+    commands.LoadBothLists();
     EXPECT_EQ(grid.RowCount(), 2);
     EXPECT_EQ(griddisk.RowCount(), 1);
     EXPECT_TRUE(link.calls.empty());
@@ -312,8 +312,8 @@ TEST_F(PersonnelTest, BecomingActiveAgainLoadsNothingTwice) {
 TEST_F(PersonnelTest, AFailedConnectionSaysSoAndClosesTheWindow) {
     AddUser(1, "A");
     link.refuseConnect = true;
-    commands.FormShow();
-    commands.FormActivate();
+    commands.ConnectTerminal();
+    commands.LoadBothLists();
     EXPECT_EQ(view.messages, std::vector<std::string>{"Bağlantı Kurulamadı"});
     EXPECT_EQ(view.closed, 1);
     EXPECT_FALSE(state.personnelConnected);
@@ -330,8 +330,8 @@ TEST_F(PersonnelTest, ClosingReleasesEverythingOnceWhicheverWay) {
         int closeRequests;
     };
     const std::array<Case, 2> cases = {{
-        {"Çıkış", [](PersonnelCommands& c) { c.cikisbutonClick(); }, 1},
-        {"title bar", [](PersonnelCommands& c) { c.FormClose(); }, 0},
+        {"Çıkış", [](PersonnelCommands& c) { c.Exit(); }, 1},
+        {"title bar", [](PersonnelCommands& c) { c.Release(); }, 0},
     }};
     AddUser(1, "A");
     WriteStore("00001\r\n");
@@ -339,7 +339,7 @@ TEST_F(PersonnelTest, ClosingReleasesEverythingOnceWhicheverWay) {
         Open();
         view.closed = 0;
         c.close(commands);
-        commands.FormClose();  // a second close does nothing more
+        commands.Release();  // a second close does nothing more
         EXPECT_EQ(CallCount("Disconnect"), 1) << c.name;
         EXPECT_FALSE(link.IsConnected()) << c.name;
         EXPECT_FALSE(store.IsOpen()) << c.name;
@@ -357,12 +357,12 @@ TEST_F(PersonnelTest, EditingAPcCellWritesItsFieldAtOnce) {
     for (const auto& [column, key] : fields) {
         const std::string text = std::string("Yeni ") + key;
         griddisk.SetText(column, 0, text);
-        commands.griddiskAfterEdit(column, 0);
+        commands.StoreEditedCell(column, 0);
         EXPECT_EQ(OnDisk("00012", key), text);
     }
     const std::string before = ReadAll(store.detailsPath());
     griddisk.SetChecked(kSec, 0, true);
-    commands.griddiskAfterEdit(kSec, 0);
+    commands.StoreEditedCell(kSec, 0);
     EXPECT_EQ(ReadAll(store.detailsPath()), before);
 }
 
@@ -372,7 +372,7 @@ TEST_F(PersonnelTest, ARefusedEditSaysWhereAndKeepsTheCell) {
     fs.failPathContaining = "parmakizi.ini";
     griddisk.SetText(kIsim, 0, "Yeni");
     try {
-        commands.griddiskAfterEdit(kIsim, 0);
+        commands.StoreEditedCell(kIsim, 0);
         ADD_FAILURE() << "the write went through";
     } catch (const AppError& e) {
         EXPECT_EQ(std::string(e.what()), "Unable to write to " + store.detailsPath());
@@ -388,14 +388,14 @@ TEST_F(PersonnelTest, SortingRecoloursAndSilKeepsTheSortedOrder) {
     AddUser(6, "F");
     Open();
     griddisk.SortByColumn(kIsim, false);
-    commands.griddiskSortColumn();
+    commands.RecolourStoreRows();
     ExpectAlternatingColours(griddisk);
     grid.SortByColumn(kPerNo, true);
-    commands.gridSortColumn();
+    commands.RecolourTerminalRows();
     ExpectAlternatingColours(grid);
     EXPECT_EQ(Texts(grid, kPerNo), (std::vector<std::string>{"00006", "00005"}));
 
-    commands.silbutonClick();
+    commands.DeleteTicked();
     EXPECT_EQ(List(), "00002\r\n00003\r\n00001\r\n");
 }
 
@@ -407,12 +407,12 @@ TEST_F(PersonnelTest, SelectionButtons) {
         std::vector<bool> after;
     };
     const std::array<Case, 6> cases = {{
-        {"ctumsec", &PersonnelCommands::ctumsecClick, true, {true, true, true}},
-        {"cseckaldir", &PersonnelCommands::cseckaldirClick, true, {false, false, false}},
-        {"cdigersec", &PersonnelCommands::cdigersecClick, true, {false, true, false}},
-        {"dtumsec", &PersonnelCommands::dtumsecClick, false, {true, true, true}},
-        {"dseckaldir", &PersonnelCommands::dseckaldirClick, false, {false, false, false}},
-        {"ddigersec", &PersonnelCommands::ddigersecClick, false, {false, true, false}},
+        {"ctumsec", &PersonnelCommands::TickAllTerminalRows, true, {true, true, true}},
+        {"cseckaldir", &PersonnelCommands::UntickAllTerminalRows, true, {false, false, false}},
+        {"cdigersec", &PersonnelCommands::InvertTerminalTicks, true, {false, true, false}},
+        {"dtumsec", &PersonnelCommands::TickAllStoreRows, false, {true, true, true}},
+        {"dseckaldir", &PersonnelCommands::UntickAllStoreRows, false, {false, false, false}},
+        {"ddigersec", &PersonnelCommands::InvertStoreTicks, false, {false, true, false}},
     }};
     AddUser(1, "A");
     AddUser(2, "B");
@@ -504,20 +504,20 @@ TEST_P(TransferProgress, NothingTickedShowsAndHidesTheBoxOnly) {
     // Only the template "Al" loads the templates, and the personnel "Gönder"
     // asks for the user count; nothing is written to the terminal.
     std::vector<std::string> expected;
-    if (c.click == &PersonnelCommands::parmakizialbutonClick) expected = {"LoadAllTemplates"};
-    if (c.click == &PersonnelCommands::personelgonderbutonClick) expected = {"GetStatusValue"};
+    if (c.click == &PersonnelCommands::CopyTemplatesToStore) expected = {"LoadAllTemplates"};
+    if (c.click == &PersonnelCommands::CopyPersonnelToTerminal) expected = {"GetStatusValue"};
     EXPECT_EQ(link.calls, expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Commands, TransferProgress,
-    testing::Values(ProgressCase{"personel_al", &PersonnelCommands::personelalbutonClick, true,
+    testing::Values(ProgressCase{"personel_al", &PersonnelCommands::CopyPersonnelToStore, true,
                                  "Personel bilgileri bilgisayara kopyalanıyor"},
-                    ProgressCase{"personel_gonder", &PersonnelCommands::personelgonderbutonClick,
+                    ProgressCase{"personel_gonder", &PersonnelCommands::CopyPersonnelToTerminal,
                                  false, "Personel bilgileri cihaza kopyalanıyor"},
-                    ProgressCase{"parmakizi_al", &PersonnelCommands::parmakizialbutonClick, true,
+                    ProgressCase{"parmakizi_al", &PersonnelCommands::CopyTemplatesToStore, true,
                                  "Parmak izleri bilgisayara kopyalanıyor"},
-                    ProgressCase{"parmakizi_gonder", &PersonnelCommands::parmakizigonderbutonClick,
+                    ProgressCase{"parmakizi_gonder", &PersonnelCommands::CopyTemplatesToTerminal,
                                  false, "Parmak izleri cihaza kopyalanıyor"}),
     [](const testing::TestParamInfo<ProgressCase>& info) { return std::string(info.param.name); });
 
@@ -527,7 +527,7 @@ TEST_F(PersonnelTest, AlAddsAPersonMissingFromTheStore) {
     AddUser(12, "Gül", 1, "99");
     Open();
     Tick(grid, {0});
-    commands.personelalbutonClick();
+    commands.CopyPersonnelToStore();
     EXPECT_EQ(List(), "00012\r\n");
     EXPECT_EQ(OnDisk("00012", "isim"), "Gül");
     EXPECT_EQ(OnDisk("00012", "yetki"), "Kayıtçı");
@@ -550,7 +550,7 @@ TEST_F(PersonnelTest, AlOverwritesAStoredPersonButNotItsPicture) {
     Open();
     griddisk.SetChecked(kSec, 1, true);
     Tick(grid, {0});
-    commands.personelalbutonClick();
+    commands.CopyPersonnelToStore();
     EXPECT_EQ(List(), "00001\r\n00012\r\n");
     EXPECT_EQ(OnDisk("00012", "isim"), "Gül Yeni");
     EXPECT_EQ(OnDisk("00012", "yetki"), "Yetkili");
@@ -568,7 +568,7 @@ TEST_F(PersonnelTest, TextsThatWouldBreakTheStoreAreStoredAsOneValue) {
     AddUser(12, "Ali\r\nVeli", 0, "ş日");
     Open();
     Tick(grid, {0});
-    commands.personelalbutonClick();
+    commands.CopyPersonnelToStore();
     EXPECT_EQ(OnDisk("00012", "isim"), "Ali  Veli");
     EXPECT_EQ(OnDisk("00012", "sifre"), "ş?");
     EXPECT_EQ(List(), "00012\r\n");
@@ -587,7 +587,7 @@ TEST_F(PersonnelTest, GonderCutsNameAndPasswordButShowsThemWhole) {
                "[00012]\r\nisim=ABCDEFGHIJKL\r\nyetki=Yetkili\r\nkartno=42\r\nsifre=1234567\r\n");
     Open();
     Tick(griddisk, {0});
-    commands.personelgonderbutonClick();
+    commands.CopyPersonnelToTerminal();
     const auto user = terminal.ReadUser(12);
     ASSERT_TRUE(user.has_value());
     EXPECT_EQ(user->name, "ABCDEFGH");
@@ -612,7 +612,7 @@ TEST_F(PersonnelTest, GonderSendsEachRowsOwnPrivilege) {
                "[00004]\r\nyetki=Yetkili\r\n");
     Open();
     Tick(griddisk, {0, 1, 2, 3});
-    commands.personelgonderbutonClick();
+    commands.CopyPersonnelToTerminal();
     const std::array<int32_t, 4> expected = {3, 0, 1, 2};
     for (int32_t u = 1; u <= 4; ++u) {
         const auto user = terminal.ReadUser(u);
@@ -627,7 +627,7 @@ TEST_F(PersonnelTest, GonderOfAListedPersonUpdatesItsRowInPlace) {
     WriteStore("00012\r\n", "[00012]\r\nisim=Yeni\r\n");
     Open();
     Tick(griddisk, {0});
-    commands.personelgonderbutonClick();
+    commands.CopyPersonnelToTerminal();
     EXPECT_EQ(Texts(grid, kPerNo), (std::vector<std::string>{"00012", "00013"}));
     EXPECT_EQ(Texts(grid, kIsim), (std::vector<std::string>{"Yeni", "Diğer"}));
     EXPECT_EQ(terminal.ReadUser(12)->name, "Yeni");
@@ -640,7 +640,7 @@ TEST_F(PersonnelTest, TemplatesMoveToConsecutiveSlotsAndBackToFingersFromZero) {
     WriteStore("00012\r\n");
     Open();
     Tick(grid, {0});
-    commands.parmakizialbutonClick();
+    commands.CopyTemplatesToStore();
     EXPECT_EQ(OnDisk("00012", "parmakizi0"), Tpl('B'));
     EXPECT_EQ(OnDisk("00012", "parmakizi1"), Tpl('E'));
     EXPECT_EQ(OnDisk("00012", "parmakizi2"), "<missing>");
@@ -652,7 +652,7 @@ TEST_F(PersonnelTest, TemplatesMoveToConsecutiveSlotsAndBackToFingersFromZero) {
     terminal.DeleteTemplate(12, 5);
     Tick(griddisk, {0});
     link.calls.clear();
-    commands.parmakizigonderbutonClick();
+    commands.CopyTemplatesToTerminal();
     EXPECT_EQ(terminal.ReadTemplate(12, 0), Tpl('B'));
     EXPECT_EQ(terminal.ReadTemplate(12, 1), Tpl('E'));
     EXPECT_FALSE(terminal.ReadTemplate(12, 2).has_value());
@@ -667,12 +667,12 @@ TEST_F(PersonnelTest, AnEarlierThirdTemplateStaysAndIsSentAgain) {
                                 "\r\nparmakizi2=" + Tpl('c') + "\r\n");
     Open();
     Tick(grid, {0});
-    commands.parmakizialbutonClick();
+    commands.CopyTemplatesToStore();
     EXPECT_EQ(OnDisk("00012", "parmakizi0"), Tpl('N'));
     EXPECT_EQ(OnDisk("00012", "parmakizi1"), Tpl('M'));
     EXPECT_EQ(OnDisk("00012", "parmakizi2"), Tpl('c'));
     Tick(griddisk, {0});
-    commands.parmakizigonderbutonClick();
+    commands.CopyTemplatesToTerminal();
     EXPECT_EQ(terminal.ReadTemplate(12, 2), Tpl('c'));
 }
 
@@ -690,17 +690,17 @@ TEST_F(PersonnelTest, ATemplateNeedsElevenCharacters) {
         test::TempDir freshHome;
         PersonnelStore freshStore{freshHome.path()};
         PersonnelCommands cmds{g, d, freshStore, freshLink, state, view};
-        cmds.FormShow();
-        cmds.FormActivate();
+        cmds.ConnectTerminal();
+        cmds.LoadBothLists();
         d.AppendRows(1);
         d.SetText(kPerNo, 0, "00012");
         g.SetChecked(kSec, 0, true);
-        cmds.parmakizialbutonClick();
+        cmds.CopyTemplatesToStore();
         EXPECT_EQ(d.Value(kMark, 0), c.mark) << c.length;
         EXPECT_EQ(IniFile(freshStore.detailsPath()).ReadString("00012", "parmakizi0", "<missing>"),
                   c.mark ? Tpl('T', c.length) : "<missing>")
             << c.length;
-        cmds.FormClose();
+        cmds.Release();
     }
 }
 
@@ -720,7 +720,7 @@ TEST_F(PersonnelTest, APersonWithoutTemplatesJoinsOnlyANonEmptyPcGrid) {
         std::filesystem::remove(store.detailsPath());
         Open();
         Tick(grid, {0});
-        commands.parmakizialbutonClick();
+        commands.CopyTemplatesToStore();
         EXPECT_EQ(Texts(griddisk, kPerNo), c.pcRows) << c.list;
         EXPECT_EQ(List(), c.listAfter) << c.list;
         if (!c.pcRows.empty()) {
@@ -729,7 +729,7 @@ TEST_F(PersonnelTest, APersonWithoutTemplatesJoinsOnlyANonEmptyPcGrid) {
             EXPECT_EQ(OnDisk("00012", "isim"), "Gül");
         }
         EXPECT_FALSE(grid.Checked(kSec, 0)) << c.list;
-        commands.cikisbutonClick();
+        commands.Exit();
     }
 }
 
@@ -741,7 +741,7 @@ TEST_F(PersonnelTest, AStoredPersonsPictureChangesOnlyWhenTemplatesCame) {
     Open();
     EXPECT_EQ(Values(griddisk, kMark), (std::vector<int>{0, 0, 1}));
     Tick(grid, {0, 1, 2});
-    commands.parmakizialbutonClick();
+    commands.CopyTemplatesToStore();
     EXPECT_EQ(Values(griddisk, kMark), (std::vector<int>{1, 0, 1}));
     EXPECT_EQ(griddisk.RowCount(), 3);
     EXPECT_EQ(OnDisk("00003", "parmakizi0"), Tpl('Z'));
@@ -755,7 +755,7 @@ TEST_F(PersonnelTest, GonderCreatesAPersonTheTerminalLacksFirst) {
     AddUser(1, "A");
     Open();
     Tick(griddisk, {0});
-    commands.parmakizigonderbutonClick();
+    commands.CopyTemplatesToTerminal();
     EXPECT_EQ(link.calls, (std::vector<std::string>{"WriteUserInfo", "WriteFingerTemplate",
                                                     "WriteFingerTemplate"}));
     const auto user = terminal.ReadUser(12);
@@ -776,7 +776,7 @@ TEST_F(PersonnelTest, SilDeletesTickedTerminalRowsTwoAndThreeOfFive) {
     for (int32_t u = 1; u <= 5; ++u) AddUser(u, "U", 0, "", {{0, Tpl('A')}});
     Open();
     Tick(grid, {1, 2});
-    commands.silbutonClick();
+    commands.DeleteTicked();
     std::vector<std::string> expectedCalls;
     for (int user = 0; user < 2; ++user) {
         expectedCalls.insert(expectedCalls.end(), 10, "DeleteFingerTemplate");
@@ -815,7 +815,7 @@ TEST_F(PersonnelTest, SilWithManyRowsKeepsTheOthersInOrder) {
             keptTerminal.push_back(PersonnelKey(r + 1));
         }
     }
-    commands.silbutonClick();
+    commands.DeleteTicked();
     EXPECT_EQ(Texts(grid, kPerNo), keptTerminal);
     EXPECT_EQ(Texts(griddisk, kPerNo), keptTerminal);
     std::string expectedList;
@@ -831,7 +831,7 @@ TEST_F(PersonnelTest, SilWithNothingTickedStillRewritesTheList) {
     WriteStore("00012\r\n12\r\n00013\r\n", "[00012]\r\nisim=A\r\n[00013]\r\nisim=B\r\n");
     Open();
     const std::string details = ReadAll(store.detailsPath());
-    commands.silbutonClick();
+    commands.DeleteTicked();
     EXPECT_TRUE(link.calls.empty());
     EXPECT_EQ(List(), "00012\r\n00013\r\n");
     EXPECT_EQ(ReadAll(store.detailsPath()), details);
@@ -844,7 +844,7 @@ TEST_F(PersonnelTest, SilOfAKeyListedTwiceErasesTheSharedSection) {
     Open();
     EXPECT_EQ(griddisk.RowCount(), 3);
     Tick(griddisk, {0});
-    commands.silbutonClick();
+    commands.DeleteTicked();
     EXPECT_EQ(List(), "00013\r\n00012\r\n");
     EXPECT_EQ(OnDisk("00012", "isim"), "<missing>");
     EXPECT_EQ(OnDisk("00013", "isim"), "B");
@@ -858,7 +858,7 @@ TEST_F(PersonnelTest, SilDeletesOnBothSidesInOnePressTerminalFirst) {
     Open();
     Tick(grid, {0});
     Tick(griddisk, {1});
-    commands.silbutonClick();
+    commands.DeleteTicked();
     EXPECT_FALSE(terminal.ReadUser(12).has_value());
     EXPECT_EQ(grid.RowCount(), 0);
     EXPECT_EQ(List(), "00012\r\n");
@@ -917,16 +917,16 @@ TEST_P(RefusedStoreWrite, TakesTheCommandBackAndKeepsTheRowsTicked) {
 INSTANTIATE_TEST_SUITE_P(
     Commands, RefusedStoreWrite,
     testing::Values(
-        RefusedCommand{"personel_al_details", &PersonnelCommands::personelalbutonClick, true,
+        RefusedCommand{"personel_al_details", &PersonnelCommands::CopyPersonnelToStore, true,
                        "parmakizi.ini"},
-        RefusedCommand{"personel_al_list", &PersonnelCommands::personelalbutonClick, true,
+        RefusedCommand{"personel_al_list", &PersonnelCommands::CopyPersonnelToStore, true,
                        "personel.ini"},
-        RefusedCommand{"parmakizi_al_details", &PersonnelCommands::parmakizialbutonClick, true,
+        RefusedCommand{"parmakizi_al_details", &PersonnelCommands::CopyTemplatesToStore, true,
                        "parmakizi.ini"},
-        RefusedCommand{"parmakizi_al_list", &PersonnelCommands::parmakizialbutonClick, true,
+        RefusedCommand{"parmakizi_al_list", &PersonnelCommands::CopyTemplatesToStore, true,
                        "personel.ini"},
-        RefusedCommand{"sil_list", &PersonnelCommands::silbutonClick, false, "_personel.ini"},
-        RefusedCommand{"sil_details", &PersonnelCommands::silbutonClick, false, "parmakizi.ini"}),
+        RefusedCommand{"sil_list", &PersonnelCommands::DeleteTicked, false, "_personel.ini"},
+        RefusedCommand{"sil_details", &PersonnelCommands::DeleteTicked, false, "parmakizi.ini"}),
     [](const testing::TestParamInfo<RefusedCommand>& info) {
         return std::string(info.param.name);
     });
@@ -941,7 +941,7 @@ TEST_F(PersonnelTest, ALinkFailingMidwayKeepsTheFinishedRowsOnly) {
     link.failOperation = "ReadFingerTemplate";
     link.failAtCall = 15;  // the second person's fifth finger
     try {
-        commands.parmakizialbutonClick();
+        commands.CopyTemplatesToStore();
         ADD_FAILURE() << "the command went through";
     } catch (const AppError& e) {
         EXPECT_EQ(e.kind(), ErrorKind::Terminal);
@@ -962,7 +962,7 @@ TEST_F(PersonnelTest, ALinkFailingDuringSilKeepsTheDeletedRowsDeleted) {
     Tick(griddisk, {0});
     link.failOperation = "DeleteFingerTemplate";
     link.failAtCall = 13;
-    EXPECT_THROW(commands.silbutonClick(), AppError);
+    EXPECT_THROW(commands.DeleteTicked(), AppError);
     EXPECT_FALSE(terminal.ReadUser(1).has_value());
     EXPECT_TRUE(terminal.ReadUser(2).has_value());
     EXPECT_EQ(Texts(grid, kPerNo), (std::vector<std::string>{"00002", "00003"}));
@@ -981,7 +981,7 @@ TEST_F(PersonnelTest, ALinkFailingDuringGonderLeavesTheRestTicked) {
     Tick(griddisk, {0, 1, 2});
     link.failOperation = "WriteFingerTemplate";
     link.failAtCall = 2;
-    EXPECT_THROW(commands.parmakizigonderbutonClick(), AppError);
+    EXPECT_THROW(commands.CopyTemplatesToTerminal(), AppError);
     EXPECT_EQ(Ticks(griddisk), (std::vector<bool>{false, true, true}));
     EXPECT_EQ(Texts(grid, kPerNo), std::vector<std::string>{"00001"});
     EXPECT_EQ(terminal.ReadTemplate(1, 0), Tpl('A'));
@@ -994,7 +994,7 @@ TEST_F(PersonnelTest, ANonIntegerPerNoStopsTheCommandAtItsRow) {
     grid.SetText(kPerNo, 1, "0000x");
     Tick(grid, {0, 1});
     try {
-        commands.personelalbutonClick();
+        commands.CopyPersonnelToStore();
         ADD_FAILURE() << "the command went through";
     } catch (const AppError& e) {
         EXPECT_EQ(std::string(e.what()), "'0000x' is not a valid integer value");
@@ -1013,11 +1013,11 @@ TEST_F(PersonnelTest, SilAfterAPcLoadThatStoppedLeavesTheStoreAsOnDisk) {
     const std::string list = "00012\r\nabc\r\n00013\r\n";
     const std::string details = "[00012]\r\nisim=A\r\n[00013]\r\nisim=B\r\n";
     WriteStore(list, details);
-    commands.FormShow();
-    EXPECT_THROW(commands.FormActivate(), AppError);
+    commands.ConnectTerminal();
+    EXPECT_THROW(commands.LoadBothLists(), AppError);
     ASSERT_EQ(griddisk.RowCount(), 0);
     Tick(grid, {0});
-    commands.silbutonClick();
+    commands.DeleteTicked();
     // The terminal side still runs.
     EXPECT_FALSE(terminal.ReadUser(12).has_value());
     EXPECT_TRUE(terminal.ReadUser(13).has_value());
@@ -1030,7 +1030,7 @@ TEST_F(PersonnelTest, SilAfterAPcLoadThatStoppedLeavesTheStoreAsOnDisk) {
     WriteAll(store.listPath(), "00012\r\n00013\r\n");
     Reopen();
     Tick(griddisk, {0});
-    commands.silbutonClick();
+    commands.DeleteTicked();
     EXPECT_EQ(List(), "00013\r\n");
 }
 
@@ -1040,7 +1040,7 @@ TEST_F(PersonnelTest, AlAfterAListWhoseLastLineHasNoEndKeepsEveryKey) {
     Open();
     ASSERT_EQ(Texts(griddisk, kPerNo), (std::vector<std::string>{"00011", "00012"}));
     Tick(grid, {0});
-    commands.personelalbutonClick();
+    commands.CopyPersonnelToStore();
     EXPECT_EQ(List(), "00011\r\n00012\r\n00013\r\n");
     Reopen();
     EXPECT_EQ(Texts(griddisk, kPerNo), (std::vector<std::string>{"00011", "00012", "00013"}));

@@ -53,7 +53,7 @@ TEST_F(SessionTest, AbsentTemplatesAreNoFailureButADroppedLinkIs) {
         EXPECT_FALSE(session.storeError());
         // Nine of the ten fingers hold nothing to delete.
         EXPECT_TRUE(session.TickTerminal({12}).empty());
-        session.commands().silbutonClick();
+        session.commands().DeleteTicked();
         EXPECT_FALSE(terminal.ReadUser(12).has_value());
         EXPECT_TRUE(session.terminalFailures().empty());
     }
@@ -62,7 +62,7 @@ TEST_F(SessionTest, AbsentTemplatesAreNoFailureButADroppedLinkIs) {
         PersonnelSession session(home.path(), link);
         ASSERT_TRUE(session.Open(device));
         EXPECT_EQ(session.TickStore({77, 78, 79}), std::vector<int32_t>{79});
-        session.commands().personelgonderbutonClick();
+        session.commands().CopyPersonnelToTerminal();
         ASSERT_FALSE(session.terminalFailures().empty());
         EXPECT_EQ(session.terminalFailures().front().rfind("WriteUserInfo 78: ", 0), 0u)
             << session.terminalFailures().front();

@@ -320,11 +320,11 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{"erase", "parmakizi.ini", [](PersonnelStore& s) { s.ErasePerson("00012"); },
                     nullptr},
         RefusedCase{"append", "personel.ini", [](PersonnelStore& s) { s.AppendPersonnelNumber(7); },
-                    "File access denied"},
+                    "Dosyaya erişim engellendi"},
         RefusedCase{
             "rebuild", "_personel.ini",
             [](PersonnelStore& s) { s.RebuildPersonnelList(std::vector<std::string>{"00013"}); },
-            "File access denied"},
+            "Dosyaya erişim engellendi"},
         RefusedCase{"batch_details", "parmakizi.ini",
                     [](PersonnelStore& s) {
                         PersonnelStore::Batch batch(s);
@@ -341,7 +341,7 @@ INSTANTIATE_TEST_SUITE_P(
                         s.RebuildPersonnelList(std::vector<std::string>{"00013"});
                         batch.Commit();
                     },
-                    "File access denied"},
+                    "Dosyaya erişim engellendi"},
         RefusedCase{"batch_rebuild_then_details", "parmakizi.ini",
                     [](PersonnelStore& s) {
                         PersonnelStore::Batch batch(s);

@@ -247,7 +247,7 @@ TEST_P(TransferFaults, EveryCallFailingKeepsLinesWholeAndLogsUntilSafe) {
             CheckTransferFiles(disk, *terminals, layout(), fromThenOn && torn());
             if (ending.kind == Ending::Kind::Failed) {
                 s.CheckFailureReported(*ending.error);
-                EXPECT_EQ(std::string(ending.error->what()), "Disk full");
+                EXPECT_EQ(std::string(ending.error->what()), "Disk dolu");
             } else {
                 CheckEverythingDelivered(disk, *terminals, layout(), 1);
             }

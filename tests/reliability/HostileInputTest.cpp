@@ -269,11 +269,11 @@ TEST(HostileUserNames, EachIsOneValueThatReadsBackAndForgesNoSection) {
     GridModel griddisk{StoreGridColumns()};
     NullPersonnelView view;
     PersonnelCommands commands(grid, griddisk, store, link, state, view);
-    commands.FormShow();
-    commands.FormActivate();
-    commands.ctumsecClick();
-    commands.personelalbutonClick();
-    commands.cikisbutonClick();
+    commands.ConnectTerminal();
+    commands.LoadBothLists();
+    commands.TickAllTerminalRows();
+    commands.CopyPersonnelToStore();
+    commands.Exit();
 
     // A fresh reading of the files, as the next start of the program does.
     PersonnelStore again(home.path());

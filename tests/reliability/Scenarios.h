@@ -208,17 +208,17 @@ class SaveDevicesScenario : public Scenario {
         config_ = LoadConfiguration(*ini_);
         commands_ = std::make_unique<SettingsCommands>(grid_, config_, *ini_, state_, dialogAnswer_,
                                                        link_, view_, [] { return std::time_t{0}; });
-        commands_->FormShow();
-        commands_->FormActivate();
+        commands_->ShowDeviceList();
+        commands_->SelectFirstDevice();
         // The user renames the first device and adds a third.
         grid_.SetText(kFieldName, 0, "Ana Giriş");
-        commands_->yeniClick();
+        commands_->AddDevice();
         for (int f = 0; f < kDeviceFieldCount; ++f) grid_.SetText(f, 2, grid_.Text(f, 0));
         grid_.SetText(kFieldName, 2, "Yemekhane");
         grid_.SetText(kFieldIpPort, 2, "4371");
         oldName_ = ini_->ReadString("cihaz1", "adi", "");
     }
-    void Act() override { commands_->kaydetClick(); }
+    void Act() override { commands_->SaveDeviceList(); }
     std::vector<std::string> Files() const override { return {"cihazlar.ini"}; }
     void CheckFailureReported(const AppError& error) override {
         EXPECT_EQ(error.kind(), ErrorKind::Io);
@@ -495,10 +495,10 @@ class PersonnelScenario : public Scenario {
         store_ = std::make_unique<PersonnelStore>(root, fs);
         commands_ =
             std::make_unique<PersonnelCommands>(grid_, griddisk_, *store_, link_, state_, view_);
-        commands_->FormShow();
-        commands_->FormActivate();
+        commands_->ConnectTerminal();
+        commands_->LoadBothLists();
         if (command_ == Command::TemplatesToStore) {
-            commands_->ctumsecClick();  // every terminal row
+            commands_->TickAllTerminalRows();  // every terminal row
         } else {
             // Two PC rows (one also on the terminal) and one terminal row.
             for (int r = 0; r < griddisk_.RowCount(); ++r) {
@@ -515,9 +515,9 @@ class PersonnelScenario : public Scenario {
     }
     void Act() override {
         if (command_ == Command::TemplatesToStore)
-            commands_->parmakizialbutonClick();
+            commands_->CopyTemplatesToStore();
         else
-            commands_->silbutonClick();
+            commands_->DeleteTicked();
     }
     std::vector<std::string> Files() const override {
         return {"personel/personel.ini", "personel/parmakizi.ini"};

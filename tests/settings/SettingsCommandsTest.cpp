@@ -72,6 +72,9 @@ class FakeView : public SettingsView {
     // The warning dialog's button the user presses; nullopt: its close box.
     std::optional<int> dialogButton;
     std::optional<std::string> chosenFile;
+    // The settings window becomes active again as the dialog closes, which
+    // selects its first row.
+    bool reactivateAfterDialog = false;
 
     std::vector<std::vector<std::string>> repaintedStatus;  // status column at each repaint
     int windowRepaints = 0;
@@ -97,6 +100,7 @@ class FakeView : public SettingsView {
         answerWhenShown = dialogAnswer_;
         connectedWhenShown = link_.IsConnected();
         if (dialogButton) dialogAnswer_ = *dialogButton;
+        if (reactivateAfterDialog && commands != nullptr) commands->SelectFirstDevice();
     }
     void SetClockText(const std::string& text) override { clockText = text; }
     void SetPcClockLabel(const std::string& text) override { pcClock = text; }
@@ -108,7 +112,7 @@ class FakeView : public SettingsView {
     void ShowPersonnelWindow() override { ++personnelShown; }
     void CloseWindow() override {
         ++closed;
-        if (commands != nullptr) commands->FormClose();
+        if (commands != nullptr) commands->WriteBackDevices();
     }
 
   private:
@@ -150,12 +154,12 @@ class SettingsTest : public testing::Test {
         commands = std::make_unique<SettingsCommands>(grid, config, *ini, state, dialogAnswer, link,
                                                       view, [this] { return pcNow; });
         view.commands = commands.get();
-        commands->FormShow();
-        commands->FormActivate();
+        commands->ShowDeviceList();
+        commands->SelectFirstDevice();
         link.calls.clear();
         view.repaintedStatus.clear();
     }
-    void Select(int row) { commands->cihazlistSelectCell(0, row); }
+    void Select(int row) { commands->SelectDevice(row); }
     std::string Status(int row) const { return grid.Text(kSettingsColumnStatus, row); }
     void SetAllStatus(const std::string& text) {
         for (int r = 0; r < grid.RowCount(); ++r) grid.SetText(kSettingsColumnStatus, r, text);
@@ -227,8 +231,8 @@ TEST_F(SettingsTest, ShowFillsTheGridFromTheTableAndSelectsTheFirstRow) {
     grid.SetText(kFieldName, 0, "değişti");
     SetAllStatus("eski");
     Select(1);
-    commands->FormShow();
-    commands->FormActivate();
+    commands->ShowDeviceList();
+    commands->SelectFirstDevice();
     EXPECT_EQ(grid.Text(kFieldName, 0), "Giris");
     EXPECT_EQ(Status(0), "");
     EXPECT_EQ(Status(1), "");
@@ -258,7 +262,7 @@ TEST_F(SettingsTest, DeletingTheMiddleOfThreeRenumbersTheFile) {
           {"cihaz-c", "Comm Port", "3", "Com3", "9600", "", ""}});
     for (int r = 0; r < 3; ++r) grid.SetText(kSettingsColumnStatus, r, "s" + std::to_string(r));
     Select(1);
-    commands->silClick();
+    commands->DeleteSelectedDevice();
 
     ASSERT_EQ(grid.RowCount(), 2);
     EXPECT_EQ(grid.Text(kFieldName, 1), "cihaz-c");
@@ -280,7 +284,7 @@ TEST_F(SettingsTest, DeletingTheSelectedLastRowSelectsTheNewLastRow) {
           {"b", "Ethernet", "1", "Com1", "9600", "10.0.0.2", "4370"},
           {"c", "Ethernet", "1", "Com1", "9600", "10.0.0.3", "4370"}});
     Select(2);
-    commands->silClick();
+    commands->DeleteSelectedDevice();
     ASSERT_EQ(grid.RowCount(), 2);
     EXPECT_EQ(grid.Text(kFieldName, 0), "a");
     EXPECT_EQ(grid.Text(kFieldName, 1), "b");
@@ -289,7 +293,7 @@ TEST_F(SettingsTest, DeletingTheSelectedLastRowSelectsTheNewLastRow) {
     EXPECT_EQ(SectionsOnDisk(), (std::vector<std::string>{"ayarlar", "cihaz1", "cihaz2"}));
 
     // The next command works on the row that is now selected.
-    commands->bagtestClick();
+    commands->TestSelectedDevice();
     EXPECT_EQ(Status(1), kConnectedText);
     EXPECT_TRUE(view.messages.empty());
 }
@@ -297,7 +301,7 @@ TEST_F(SettingsTest, DeletingTheSelectedLastRowSelectsTheNewLastRow) {
 TEST_F(SettingsTest, TheLastDeviceCannotBeDeleted) {
     Open({kNetworkRow});
     const std::string before = ReadAll(iniPath);
-    commands->silClick();
+    commands->DeleteSelectedDevice();
     EXPECT_EQ(grid.RowCount(), 1);
     EXPECT_EQ(ReadAll(iniPath), before);
     EXPECT_TRUE(view.messages.empty());
@@ -306,7 +310,7 @@ TEST_F(SettingsTest, TheLastDeviceCannotBeDeleted) {
 TEST_F(SettingsTest, NewRowGetsTheDefaultsAndIsSelected) {
     Open({kNetworkRow, kSerialRow, kNetworkRow});
     const std::string before = ReadAll(iniPath);
-    commands->yeniClick();
+    commands->AddDevice();
     ASSERT_EQ(grid.RowCount(), 4);
     const std::array<const char*, 10> expected = {
         "Cihaz4", "Ethernet", "1", "Com1", "115200", "192.168.1.201", "4370", "", "Standart", ""};
@@ -320,14 +324,14 @@ TEST_F(SettingsTest, NewRowGetsTheDefaultsAndIsSelected) {
     EXPECT_EQ(config.devices.at(4).name(), "");
     EXPECT_EQ(ReadAll(iniPath), before);
 
-    commands->FormClose();
+    commands->WriteBackDevices();
     EXPECT_EQ(config.devices.at(4).name(), "Cihaz4");
     EXPECT_EQ(OnDisk("cihaz4", "ipadres"), "192.168.1.201");
 }
 
 TEST_F(SettingsTest, NewRowOnAnEmptyListIsCihaz1) {
     Show();
-    commands->yeniClick();
+    commands->AddDevice();
     ASSERT_EQ(grid.RowCount(), 1);
     EXPECT_EQ(grid.Text(kFieldName, 0), "Cihaz1");
     EXPECT_EQ(state.selectedRow, 1);
@@ -337,7 +341,7 @@ TEST_F(SettingsTest, A257thDeviceIsRefused) {
     std::vector<Row> rows(kMaxStoredDevices, kNetworkRow);
     Open(rows);
     ASSERT_EQ(grid.RowCount(), 256);
-    commands->yeniClick();
+    commands->AddDevice();
     EXPECT_EQ(grid.RowCount(), 256);
     EXPECT_EQ(config.devices.deviceCount(), 256);
     ASSERT_EQ(view.messages.size(), 1u);
@@ -349,11 +353,11 @@ TEST_F(SettingsTest, LongNamesAreSavedWholeButCutInTheTable) {
     const std::string name = "Üretim Bandı Giriş Kapısı";  // 25 characters
     grid.SetText(kFieldName, 0, name);
     grid.SetText(kFieldPassword, 0, "şifre東");  // a character 1254 cannot hold
-    commands->kaydetClick();
+    commands->SaveDeviceList();
     EXPECT_EQ(OnDisk("cihaz1", "adi"), name);
     EXPECT_EQ(config.devices.at(1).name(), "Giris");  // the table waits for closing
 
-    commands->FormClose();
+    commands->WriteBackDevices();
     EXPECT_EQ(config.devices.at(1).name(), "Üretim Bandı Giriş K");
     EXPECT_EQ(config.devices.at(1).password(), "şifre?");
     EXPECT_EQ(OnDisk("cihaz1", "adi"), name);
@@ -363,9 +367,9 @@ TEST_F(SettingsTest, ARefusedSaveKeepsTheOldFileWhole) {
     fs = &failing;
     using Command = void (SettingsCommands::*)();
     const std::array<std::pair<const char*, Command>, 3> cases = {{
-        {"Kaydet", &SettingsCommands::kaydetClick},
-        {"Sil", &SettingsCommands::silClick},
-        {"Çıkış", &SettingsCommands::FormClose},
+        {"Kaydet", &SettingsCommands::SaveDeviceList},
+        {"Sil", &SettingsCommands::DeleteSelectedDevice},
+        {"Çıkış", &SettingsCommands::WriteBackDevices},
     }};
     for (const auto& [what, command] : cases) {
         SCOPED_TRACE(what);
@@ -395,7 +399,7 @@ TEST_F(SettingsTest, ARefusedSaveKeepsTheOldFileWhole) {
 TEST_F(SettingsTest, EveryChangeOfTheRecordFileBoxIsWritten) {
     Open({kNetworkRow});
     for (const char* typed : {"d", "d:", "d:\\k.txt"}) {
-        commands->kayityerieditChange(typed);
+        commands->SetRecordFile(typed);
         EXPECT_EQ(config.recordFilePath, typed);
         EXPECT_EQ(OnDisk("ayarlar", "dosya"), typed);
     }
@@ -405,13 +409,13 @@ TEST_F(SettingsTest, ChangeTakesTheChosenFileAndCancelKeepsThePath) {
     Open({kNetworkRow}, "dosya=eski.txt\r\n");
     const std::string before = ReadAll(iniPath);
     view.chosenFile.reset();
-    commands->BitBtn1Click();
+    commands->ChooseRecordFile();
     EXPECT_EQ(config.recordFilePath, "eski.txt");
     EXPECT_EQ(view.recordFileText, "eski.txt");
     EXPECT_EQ(ReadAll(iniPath), before);
 
     view.chosenFile = "/veri/kayit.txt";
-    commands->BitBtn1Click();
+    commands->ChooseRecordFile();
     EXPECT_EQ(config.recordFilePath, "/veri/kayit.txt");
     EXPECT_EQ(view.recordFileText, "/veri/kayit.txt");
     EXPECT_EQ(OnDisk("ayarlar", "dosya"), "/veri/kayit.txt");
@@ -430,14 +434,14 @@ struct RowCommand {
 };
 
 const std::array<RowCommand, 5> kRowCommands = {{
-    {"bagtest", &SettingsCommands::bagtestClick, kCheckingText, kConnectedText, nullptr},
-    {"tarihoku", &SettingsCommands::tarihokuClick, kClockReadingText, kClockReadText,
+    {"bagtest", &SettingsCommands::TestSelectedDevice, kCheckingText, kConnectedText, nullptr},
+    {"tarihoku", &SettingsCommands::ReadTerminalClock, kClockReadingText, kClockReadText,
      "GetDeviceClock"},
-    {"tarihkaydet", &SettingsCommands::tarihkaydetClick, kClockSavingText, kClockSavedText,
+    {"tarihkaydet", &SettingsCommands::WriteTerminalClock, kClockSavingText, kClockSavedText,
      "SetDeviceClock"},
-    {"BitBtn4", &SettingsCommands::BitBtn4Click, kAdminsClearingText, kAdminsClearedText,
+    {"BitBtn4", &SettingsCommands::ClearAdministrators, kAdminsClearingText, kAdminsClearedText,
      "ClearAdministrators"},
-    {"BitBtn2", &SettingsCommands::BitBtn2Click, kResettingText, kResetDoneText, "ClearAllData"},
+    {"BitBtn2", &SettingsCommands::ResetTerminal, kResettingText, kResetDoneText, "ClearAllData"},
 }};
 
 class RowCommandTest : public SettingsTest, public testing::WithParamInterface<RowCommand> {
@@ -516,37 +520,37 @@ TEST_F(SettingsTest, ConversionErrorsEndTheCommandBeforeTheTerminal) {
     };
     const std::array<Case, 7> cases = {{
         {"network row without IP port",
-         &SettingsCommands::tarihokuClick,
+         &SettingsCommands::ReadTerminalClock,
          {"x", "Ethernet", "1", "Com1", "9600", "10.0.0.1", ""},
          "'' is not a valid integer value",
          kClockReadingText},
         {"baud rate converted first",
-         &SettingsCommands::bagtestClick,
+         &SettingsCommands::TestSelectedDevice,
          {"x", "Comm Port", "x1", "Co", "abc", "", ""},
          "'abc' is not a valid integer value",
          kCheckingText},
         {"then the machine number",
-         &SettingsCommands::BitBtn4Click,
+         &SettingsCommands::ClearAdministrators,
          {"x", "Comm Port", "x1", "Co", "9600", "", ""},
          "'x1' is not a valid integer value",
          kAdminsClearingText},
         {"then the fourth character of the port",
-         &SettingsCommands::tarihkaydetClick,
+         &SettingsCommands::WriteTerminalClock,
          {"x", "ethernet", "1", "Co", "9600", "10.0.0.1", "4370"},
          "'' is not a valid integer value",
          kClockSavingText},
         {"reset after Evet",
-         &SettingsCommands::BitBtn2Click,
+         &SettingsCommands::ResetTerminal,
          {"x", "", "1", "Com1", "", "", ""},
          "'' is not a valid integer value",
          kResettingText},
         {"personnel on a serial row without IP port",
-         &SettingsCommands::personelbutonClick,
+         &SettingsCommands::OpenPersonnelWindow,
          {"x", "Comm Port", "1", "Com1", "9600", "", ""},
          "'' is not a valid integer value",
          nullptr},
         {"personnel with a bad machine number",
-         &SettingsCommands::personelbutonClick,
+         &SettingsCommands::OpenPersonnelWindow,
          {"x", "Ethernet", "bir", "Com1", "9600", "10.0.0.1", "4370"},
          "'bir' is not a valid integer value",
          nullptr},
@@ -571,11 +575,11 @@ TEST_F(SettingsTest, ConversionErrorsEndTheCommandBeforeTheTerminal) {
 
 TEST_F(SettingsTest, ABadMachineNumberOnANetworkRowLeavesTheLinkToTheTimer) {
     Open({{"x", "Ethernet", "bir", "Com1", "9600", "10.0.0.1", "4370"}});
-    EXPECT_THROW(commands->BitBtn4Click(), AppError);
+    EXPECT_THROW(commands->ClearAdministrators(), AppError);
     EXPECT_EQ(link.calls, std::vector<std::string>{"ConnectNetwork"});
     EXPECT_EQ(Status(0), kAdminsClearingText);
     EXPECT_TRUE(link.IsConnected());
-    commands->Timer1Timer();
+    commands->Tick();
     EXPECT_FALSE(link.IsConnected());
     EXPECT_EQ(terminal.state().users.at(4).privilege, 3);
 }
@@ -596,7 +600,7 @@ TEST_F(SettingsTest, TestAllTriesEachRowByItsExactType) {
         Open({kNetworkRow, lowerCase, kSerialRow});
         Select(2);
         link.refuseConnect = c.refuse;
-        commands->tumtestClick();
+        commands->TestAllDevices();
         for (int r = 0; r < 3; ++r) EXPECT_EQ(Status(r), c.status[r]) << r;
         EXPECT_EQ(Count("ConnectNetwork"), 1u);
         EXPECT_EQ(Count("ConnectSerial"), 1u);
@@ -610,7 +614,7 @@ TEST_F(SettingsTest, TestAllStopsAtABadRow) {
     const Row badBaud{"x", "Comm Port", "1", "Com1", "", "", ""};
     Open({kNetworkRow, badBaud, kNetworkRow});
     SetAllStatus("eski");
-    EXPECT_THROW(commands->tumtestClick(), AppError);
+    EXPECT_THROW(commands->TestAllDevices(), AppError);
     EXPECT_EQ(Status(0), kConnectedText);
     EXPECT_EQ(Status(1), kCheckingText);
     EXPECT_EQ(Status(2), "");
@@ -619,7 +623,7 @@ TEST_F(SettingsTest, TestAllStopsAtABadRow) {
 
 TEST_F(SettingsTest, TestAllOnAnEmptyListSaysSo) {
     Show();
-    commands->tumtestClick();
+    commands->TestAllDevices();
     EXPECT_EQ(view.messages, std::vector<std::string>{kNoDevicesText});
     EXPECT_TRUE(link.calls.empty());
 }
@@ -629,18 +633,18 @@ TEST_F(SettingsTest, TestAllOnAnEmptyListSaysSo) {
 TEST_F(SettingsTest, ReadingTheClockShowsTheTerminalsTime) {
     Open({kNetworkRow});
     const ClockValue t = terminal.Clock(pcNow);
-    commands->tarihokuClick();
+    commands->ReadTerminalClock();
     EXPECT_EQ(view.clockText, ClockText(t.year, t.month, t.day, t.hour, t.minute, t.second));
     EXPECT_NE(view.clockText, view.pcClock);  // the terminal is a year behind
     EXPECT_TRUE(commands->lastClockAnswered());
 
-    commands->cihazlistClick();
+    commands->ClearClockText();
     EXPECT_EQ(view.clockText, "");
 }
 
 TEST_F(SettingsTest, AClockThatDoesNotAnswerShowsZeros) {
     Open({{"x", "Ethernet", "2", "Com1", "9600", "10.0.0.1", "4370"}});  // terminal is number 1
-    commands->tarihokuClick();
+    commands->ReadTerminalClock();
     EXPECT_EQ(Status(0), kClockReadText);
     EXPECT_EQ(view.clockText, "00/00/0000  00:00:00");
     EXPECT_FALSE(commands->lastClockAnswered());
@@ -649,7 +653,7 @@ TEST_F(SettingsTest, AClockThatDoesNotAnswerShowsZeros) {
 TEST_F(SettingsTest, SettingTheClockUsesThePcTimeAndTheTimerTakesTheLabelBack) {
     Open({kSerialRow});
     pcNow += 5;  // the label still shows the time of the showing
-    commands->tarihkaydetClick();
+    commands->WriteTerminalClock();
     const ClockValue t = terminal.Clock(pcNow);
     EXPECT_EQ(ClockText(t.year, t.month, t.day, t.hour, t.minute, t.second),
               "05/03/2009  14:07:14");
@@ -659,7 +663,7 @@ TEST_F(SettingsTest, SettingTheClockUsesThePcTimeAndTheTimerTakesTheLabelBack) {
 
     pcNow += 61;
     link.calls.clear();
-    commands->Timer1Timer();
+    commands->Tick();
     EXPECT_EQ(view.pcClock, "05/03/2009  14:08:15");
     EXPECT_EQ(link.calls, std::vector<std::string>{"Disconnect"});
 }
@@ -668,7 +672,7 @@ TEST_F(SettingsTest, SettingTheClockUsesThePcTimeAndTheTimerTakesTheLabelBack) {
 
 TEST_F(SettingsTest, ClearingAdministratorsAsksNothingAndKeepsTheUsers) {
     Open({kNetworkRow});
-    commands->BitBtn4Click();
+    commands->ClearAdministrators();
     EXPECT_EQ(view.dialogsShown, 0);
     ASSERT_EQ(terminal.state().users.size(), 4u);
     for (const auto& [number, user] : terminal.state().users)
@@ -680,7 +684,7 @@ TEST_F(SettingsTest, ResetOnlyAfterEvet) {
     Open({kNetworkRow, kNetworkRow});
     SetAllStatus("eski");
     view.dialogButton = kDialogYes;
-    commands->BitBtn2Click();
+    commands->ResetTerminal();
     EXPECT_EQ(view.dialogsShown, 1);
     EXPECT_FALSE(view.connectedWhenShown);
     EXPECT_EQ(view.windowRepaints, 1);
@@ -689,6 +693,21 @@ TEST_F(SettingsTest, ResetOnlyAfterEvet) {
     EXPECT_TRUE(terminal.state().log.empty());
     EXPECT_EQ(Status(0), kResetDoneText);
     EXPECT_EQ(Status(1), "");
+}
+
+TEST_F(SettingsTest, ResetStaysOnItsRowWhenTheDialogSelectsTheFirstOne) {
+    Open({kNetworkRow, kSerialRow});
+    Select(1);
+    view.dialogButton = kDialogYes;
+    view.reactivateAfterDialog = true;
+    commands->ResetTerminal();
+    EXPECT_EQ(state.selectedRow, 1) << "the first row is selected after the dialog";
+    ASSERT_FALSE(link.calls.empty());
+    EXPECT_EQ(link.calls.front(), "ConnectSerial") << "the serial row's terminal";
+    EXPECT_EQ(Count("ConnectNetwork"), 0u);
+    EXPECT_EQ(Count("ClearAllData"), 1u);
+    EXPECT_EQ(Status(0), "");
+    EXPECT_EQ(Status(1), kResetDoneText);
 }
 
 TEST_F(SettingsTest, HayirAndTheCloseBoxLeaveTheTerminalAlone) {
@@ -700,7 +719,7 @@ TEST_F(SettingsTest, HayirAndTheCloseBoxLeaveTheTerminalAlone) {
         SetAllStatus("eski");
         dialogAnswer = kDialogYes;
         view.dialogButton = button;
-        commands->BitBtn2Click();
+        commands->ResetTerminal();
         EXPECT_EQ(view.answerWhenShown, kDialogNoAnswer);
         EXPECT_TRUE(link.calls.empty());
         EXPECT_EQ(terminal.state().users.size(), 4u);
@@ -734,7 +753,7 @@ TEST_F(SettingsTest, PersonnelButtonTestsNetworkRowsOnly) {
         Open({c.row});
         grid.SetText(kFieldName, 0, "yeni ad");
         link.refuseConnect = c.refuse;
-        commands->personelbutonClick();
+        commands->OpenPersonnelWindow();
         EXPECT_EQ(link.calls, c.calls);
         EXPECT_EQ(view.personnelShown, c.shown);
         EXPECT_EQ(view.closed, c.closed);
@@ -755,12 +774,12 @@ TEST_F(SettingsTest, PersonnelButtonTestsNetworkRowsOnly) {
 
 TEST_F(SettingsTest, PersonnelTestConnectionStaysOpenUntilTheTimer) {
     Open({kNetworkRow});
-    commands->personelbutonClick();
+    commands->OpenPersonnelWindow();
     EXPECT_EQ(state.link.linkType, 1);
     EXPECT_EQ(state.link.linkIpAddress, "127.0.0.1");
     EXPECT_EQ(state.link.linkIpPort, 4370);
     EXPECT_TRUE(link.IsConnected());
-    commands->Timer1Timer();
+    commands->Tick();
     EXPECT_FALSE(link.IsConnected());
 }
 

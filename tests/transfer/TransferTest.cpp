@@ -426,7 +426,7 @@ TEST_F(TransferTest, AWriteFailureCutsBothFilesBackAndKeepsTheLog) {
             transfer.Run({1});
             FAIL() << "no error";
         } catch (const AppError& e) {
-            EXPECT_EQ(std::string(e.what()), "Disk full");
+            EXPECT_EQ(std::string(e.what()), "Disk dolu");
         }
         EXPECT_EQ(ReadAll(recordPath), "000,00001,1 2024/03/01 08:00:00\r\n");
         EXPECT_EQ(Backup(1), "eski\r\n");
