@@ -14,7 +14,7 @@
 #include "core/FileSystem.h"
 #include "core/IniFile.h"
 #include "core/Transfer.h"
-#include "settings/SettingsCommands.h"
+#include "settings/ClockSession.h"
 #include "terminal/ConnectionRules.h"
 #include "core/TerminalLink.h"
 
@@ -102,28 +102,6 @@ std::optional<Configuration> LoadCliConfiguration(const CliContext& context, con
     }
     return config;
 }
-
-// The settings window's view on a console: keeps the clock text, reports
-// messages on stderr and paints nothing.
-class ConsoleSettingsView : public SettingsView {
-public:
-    void RepaintGrid() override {}
-    void RepaintWindow() override {}
-    void ShowMessage(const std::string& text) override {
-        std::cerr << "aktarim-cli: " << text << "\n";
-    }
-    void AskResetConfirmation() override {}  // never confirms
-    void SetClockText(const std::string& text) override { clockText = text; }
-    void SetPcClockLabel(const std::string& /*text*/) override {}
-    void SetRecordFileText(const std::string& /*text*/) override {}
-    void SelectRow(int /*row*/) override {}
-    void ScrollToRow(int /*row*/) override {}
-    std::optional<std::string> ChooseFile() override { return std::nullopt; }
-    void ShowPersonnelWindow() override {}
-    void CloseWindow() override {}
-
-    std::string clockText;
-};
 
 }  // namespace
 
@@ -239,42 +217,30 @@ int ClockCommand(const CliContext& context, ClockAction action, int number) {
     IniFile ini(ConfigPath(context));
     Configuration config = LoadConfiguration(ini);
     if (!SelectDevices(config, {number})) return kExitUsage;
-    const DeviceRecord& device = config.devices.at(number);
+    const std::string name = config.devices.at(number).name();
     auto link = context.makeLink(ini);
-
-    // The window's own handlers on a grid built from the device table; the
-    // grid and the table are never written back, so cihazlar.ini is not touched.
-    GridModel grid(SettingsGridColumns());
-    ConnectionState state;
-    int dialogAnswer = kDialogNoAnswer;
-    ConsoleSettingsView view;
-    SettingsCommands commands(grid, config, ini, state, dialogAnswer, *link, view);
-    commands.FillSettingsGrid();
-    commands.SelectDevice(number - 1);
     const auto report = [&](const std::string& text) {
-        std::cerr << "aktarim-cli: " << number << "\t" << device.name() << "\t" << text << "\n";
+        std::cerr << "aktarim-cli: " << number << "\t" << name << "\t" << text << "\n";
     };
+    const bool set = action == ClockAction::Set;
+    DeviceClockResult result;
     try {
-        if (action == ClockAction::Set)
-            commands.WriteTerminalClock();
-        else
-            commands.ReadTerminalClock();
+        result = RunDeviceClock(config, ini, *link, number, set, [](const std::string& text) {
+            std::cerr << "aktarim-cli: " << text << "\n";
+        });
     } catch (const AppError& e) {
-        link->Disconnect();  // the window's timer would do it at its next tick
-        report(grid.Text(kSettingsColumnStatus, number - 1) + ": " + e.what());
+        report(e.what());
         return e.kind() == ErrorKind::Conversion ? kExitUsage : kExitFailed;
     }
-    const std::string status = grid.Text(kSettingsColumnStatus, number - 1);
-    if (status == kConnectFailedText) {
-        report(status);
+    if (!result.connected) {
+        report(result.status);
         return kExitFailed;
     }
-    if (!commands.lastClockAnswered()) {
-        const bool set = action == ClockAction::Set;
-        report(status + ": " + (set ? "cihaz saati ayarlanamadı" : "cihaz saati okunamadı"));
+    if (!result.answered) {
+        report(result.status + ": " + (set ? "cihaz saati ayarlanamadı" : "cihaz saati okunamadı"));
         return kExitFailed;
     }
-    std::cout << view.clockText << "\n";
+    std::cout << result.clockText << "\n";
     return kExitOk;
 }
 
