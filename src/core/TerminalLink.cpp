@@ -16,6 +16,21 @@ std::string_view LinkFailureKindText(LinkFailureKind kind) {
     return "";
 }
 
+uint64_t RecordsDigest(std::span<const AttendanceValues> records) {
+    uint64_t hash = 14695981039346656037ull;
+    for (const AttendanceValues& r : records) {
+        for (const int32_t value : {r.machineNumber, r.userNumber, r.enrolMachine, r.verifyMode,
+                                    r.inOutState, r.year, r.month, r.day, r.hour, r.minute}) {
+            const auto bits = static_cast<uint32_t>(value);
+            for (int shift = 0; shift < 32; shift += 8) {
+                hash ^= static_cast<uint8_t>(bits >> shift);
+                hash *= 1099511628211ull;
+            }
+        }
+    }
+    return hash;
+}
+
 std::string LinkFailureText(const LinkFailure& failure) {
     std::string text(LinkFailureKindText(failure.kind));
     if (!failure.detail.empty()) text += (text.empty() ? "" : ": ") + failure.detail;

@@ -7,6 +7,7 @@
 // AppError(Terminal, message).
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -26,6 +27,12 @@ struct AttendanceValues {
     int32_t hour = 0;           // 9th
     int32_t minute = 0;         // 10th
 };
+
+// A digest over the ten values of each record, in order (FNV-1a, 64 bits,
+// each value as four little-endian bytes): the same on every platform, so
+// that the PC and the terminal can tell whether a log begins with the records
+// the PC read.
+uint64_t RecordsDigest(std::span<const AttendanceValues> records);
 
 // Why the last call of a link answered false.
 enum class LinkFailureKind {

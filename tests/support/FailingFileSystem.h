@@ -70,6 +70,9 @@ class FailingFileSystem : public FileSystem {
         real_.SyncDirectory(path);
     }
     bool Exists(const std::string& path) override { return real_.Exists(path); }
+    std::optional<FileIdentity> IdentityAt(const std::string& path) override {
+        return real_.IdentityAt(path);
+    }
 
   private:
     class File : public WritableFile {
@@ -90,6 +93,7 @@ class FailingFileSystem : public FileSystem {
             inner_->Sync();
         }
         uint64_t Size() override { return inner_->Size(); }
+        FileIdentity Identity() override { return inner_->Identity(); }
         void Truncate(uint64_t length) override {
             fs_.Check(path_);
             inner_->Truncate(length);
