@@ -82,6 +82,13 @@ public:
     // then walk what was fetched.
     virtual bool LoadAttendanceLog(int32_t m) = 0;
     virtual bool ClearAttendanceLog(int32_t m) = 0;
+    // Erases the first `count` records of the log, in the order a load
+    // delivers them, and keeps every record after them: the punches made
+    // since the log was read. `digest` is RecordsDigest of the records the
+    // caller read; when the log no longer begins with them (another PC
+    // cleared or took them, or it holds fewer), the terminal refuses and
+    // erases nothing, so a punch nobody read is never erased.
+    virtual bool ClearAttendanceRecords(int32_t m, uint32_t count, uint64_t digest) = 0;
     virtual bool ClearAdministrators(int32_t m) = 0;
     virtual bool ClearAllData(int32_t m) = 0;
     virtual bool LoadUserIds(int32_t m) = 0;

@@ -206,6 +206,11 @@ bool WireLink::LoadAttendanceLog(int32_t m) {
 
 bool WireLink::ClearAttendanceLog(int32_t m) { return CallOk(m, Code::ClearAttendanceLog); }
 
+bool WireLink::ClearAttendanceRecords(int32_t m, uint32_t count, uint64_t digest) {
+    return CallOk(m, Code::ClearAttendanceRecords,
+                  wire::EncodePayload(wire::EraseRequest{count, digest}));
+}
+
 bool WireLink::ClearAdministrators(int32_t m) { return CallOk(m, Code::ClearAdministrators); }
 
 bool WireLink::ClearAllData(int32_t m) {
