@@ -58,7 +58,35 @@ std::optional<std::string_view> Field(std::string_view line, std::string_view ke
 JournalEntry MakeJournalEntry(int32_t machineNumber, const std::string& address,
                               std::span<const AttendanceValues> log, uint64_t count) {
     const size_t n = static_cast<size_t>(std::min<uint64_t>(count, log.size()));
-    return {machineNumber, JournalAddress(address), n, RecordsDigest(log.first(n))};
+    JournalEntry entry;
+    entry.machineNumber = machineNumber;
+    entry.address = JournalAddress(address);
+    entry.recordCount = n;
+    entry.digest = RecordsDigest(log.first(n));
+    entry.confirmedCount = n;
+    return entry;
+}
+
+JournalEntry MakePendingEntry(int32_t machineNumber, const std::string& address,
+                              std::span<const AttendanceValues> log, uint64_t count,
+                              uint64_t confirmed, const std::string& recordPath,
+                              uint64_t recordStart, const std::string& backupPath,
+                              uint64_t backupStart) {
+    JournalEntry entry = MakeJournalEntry(machineNumber, address, log, count);
+    entry.confirmedCount = std::min(confirmed, entry.recordCount);
+    entry.recordPath = JournalAddress(recordPath);
+    entry.recordStart = recordStart;
+    entry.backupPath = JournalAddress(backupPath);
+    entry.backupStart = backupStart;
+    return entry;
+}
+
+PendingLines FindPendingLines(std::string_view fileFromStart, std::string_view expected) {
+    if (expected.empty() || fileFromStart.substr(0, expected.size()) == expected)
+        return PendingLines::Present;
+    if (!fileFromStart.empty() && expected.substr(0, fileFromStart.size()) == fileFromStart)
+        return PendingLines::Torn;
+    return PendingLines::Absent;
 }
 
 JournalMatch MatchJournal(const std::optional<JournalEntry>& entry, int32_t machineNumber,
@@ -67,10 +95,12 @@ JournalMatch MatchJournal(const std::optional<JournalEntry>& entry, int32_t mach
         entry->address != JournalAddress(address))
         return {};
     // More records than the log holds: it was cleared or taken meanwhile.
-    if (entry->recordCount == 0 || entry->recordCount > log.size()) return {0, true};
+    if (entry->recordCount == 0 || entry->recordCount > log.size() ||
+        entry->confirmedCount > entry->recordCount)
+        return {0, 0, true};
     if (RecordsDigest(log.first(static_cast<size_t>(entry->recordCount))) != entry->digest)
-        return {0, true};
-    return {entry->recordCount, false};
+        return {0, 0, true};
+    return {entry->confirmedCount, entry->recordCount - entry->confirmedCount, false};
 }
 
 std::string FormatJournal(const JournalEntry& entry) {
@@ -80,6 +110,11 @@ std::string FormatJournal(const JournalEntry& entry) {
     text += "\r\nadres=" + JournalAddress(entry.address);
     text += "\r\nkayit=" + std::to_string(entry.recordCount);
     text += "\r\nozet=" + Hex(entry.digest);
+    text += "\r\nonce=" + std::to_string(entry.confirmedCount);
+    text += "\r\nkayitdosya=" + JournalAddress(entry.recordPath);
+    text += "\r\nkayitbas=" + std::to_string(entry.recordStart);
+    text += "\r\nyedekdosya=" + JournalAddress(entry.backupPath);
+    text += "\r\nyedekbas=" + std::to_string(entry.backupStart);
     text += "\r\n";
     text += "kontrol=" + Hex(TextCheck(text)) + "\r\n";
     return text;
@@ -94,21 +129,31 @@ std::optional<JournalEntry> ParseJournal(std::string_view text) {
         lines.push_back(text.substr(start, end - start));
         start = end + 2;
     }
-    if (lines.size() != 6 || lines[0] != kHeader) return std::nullopt;
-    const size_t checked = static_cast<size_t>(lines[5].data() - text.data());
+    if (lines.size() != 11 || lines[0] != kHeader) return std::nullopt;
+    const size_t checked = static_cast<size_t>(lines[10].data() - text.data());
     const auto machine = Field(lines[1], "makine");
     const auto address = Field(lines[2], "adres");
     const auto count = Field(lines[3], "kayit");
     const auto digest = Field(lines[4], "ozet");
-    const auto check = Field(lines[5], "kontrol");
+    const auto confirmed = Field(lines[5], "once");
+    const auto recordPath = Field(lines[6], "kayitdosya");
+    const auto recordStart = Field(lines[7], "kayitbas");
+    const auto backupPath = Field(lines[8], "yedekdosya");
+    const auto backupStart = Field(lines[9], "yedekbas");
+    const auto check = Field(lines[10], "kontrol");
     JournalEntry entry;
     uint64_t checkValue = 0;
-    if (!machine || !address || !count || !digest || !check ||
-        !ParseNumber(*machine, entry.machineNumber) || !ParseNumber(*count, entry.recordCount) ||
-        digest->size() != 16 || !ParseNumber(*digest, entry.digest, 16) || check->size() != 16 ||
+    if (!machine || !address || !count || !digest || !confirmed || !recordPath || !recordStart ||
+        !backupPath || !backupStart || !check || !ParseNumber(*machine, entry.machineNumber) ||
+        !ParseNumber(*count, entry.recordCount) || digest->size() != 16 ||
+        !ParseNumber(*digest, entry.digest, 16) || !ParseNumber(*confirmed, entry.confirmedCount) ||
+        entry.confirmedCount > entry.recordCount || !ParseNumber(*recordStart, entry.recordStart) ||
+        !ParseNumber(*backupStart, entry.backupStart) || check->size() != 16 ||
         !ParseNumber(*check, checkValue, 16) || checkValue != TextCheck(text.substr(0, checked)))
         return std::nullopt;
     entry.address = std::string(*address);
+    entry.recordPath = std::string(*recordPath);
+    entry.backupPath = std::string(*backupPath);
     return entry;
 }
 

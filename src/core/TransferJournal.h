@@ -1,8 +1,10 @@
 #pragma once
 // The journal of a device: which leading records of a terminal's log are
 // already in the record file and the backup. A transfer writes it (synced,
-// replaced in one step) after the files and before the erase, and removes it
-// once the erase went through. When a transfer dies or the terminal refuses
+// replaced in one step) twice: before its lines, as a pending entry naming
+// the files and their lengths before them, and after the files are synced,
+// as a done entry, before the erase; it removes it once the erase went
+// through. When a transfer dies or the terminal refuses
 // the erase in between, the next transfer of that terminal finds the entry,
 // sees that the log still begins with exactly those records, and writes only
 // what follows them; it erases them with the rest. With the "only new
@@ -33,21 +35,55 @@ struct JournalEntry {
     // RecordsDigest (core/TerminalLink.h) of those records: over what the
     // terminal returns, not the lines, so it does not depend on the line format.
     uint64_t digest = 0;
+    // Of recordCount, how many were in the files before this transfer began
+    // writing: recordCount in a done entry. Fewer in a pending entry, written
+    // before the lines: those of the rest may or may not have reached the
+    // files, at these lengths of these files.
+    uint64_t confirmedCount = 0;
+    std::string recordPath;
+    uint64_t recordStart = 0;
+    std::string backupPath;
+    uint64_t backupStart = 0;
 
+    bool pending() const { return confirmedCount < recordCount; }
     bool operator==(const JournalEntry&) const = default;
 };
 
-// The entry for the first `count` records of `log` (count <= log.size()).
+// The done entry for the first `count` records of `log` (count <= log.size()).
 JournalEntry MakeJournalEntry(int32_t machineNumber, const std::string& address,
                               std::span<const AttendanceValues> log, uint64_t count);
+// The pending entry of a transfer about to write records [confirmed, count)
+// of `log` at the given lengths of the two files.
+JournalEntry MakePendingEntry(int32_t machineNumber, const std::string& address,
+                              std::span<const AttendanceValues> log, uint64_t count,
+                              uint64_t confirmed, const std::string& recordPath,
+                              uint64_t recordStart, const std::string& backupPath,
+                              uint64_t backupStart);
 
 struct JournalMatch {
     // Leading records of the log that are already in the files: write from
     // here on, and erase them with the rest.
     uint64_t alreadyWritten = 0;
+    // Records after those whose lines an interrupted transfer may have left
+    // in the files (a pending entry): check each file with FindPendingLines
+    // at the entry's recordStart and backupStart before writing them.
+    uint64_t unconfirmed = 0;
     // The entry describes records this log no longer begins with: remove it.
     bool dropEntry = false;
 };
+
+// Whether the lines an interrupted transfer was writing at a file's journaled
+// length are there. `fileFromStart` is the file's content from that length to
+// its end (empty when the file is shorter now); `expected` the lines of the
+// unconfirmed records, as they would be written.
+enum class PendingLines {
+    Present,  // all there: do not write them to this file again
+    Torn,     // only a beginning of them ends the file: cut the file back
+              // to the start (never grow it) and write them all
+    Absent,   // not there (never written, or the file was emptied or
+              // replaced since): write them all, cut nothing
+};
+PendingLines FindPendingLines(std::string_view fileFromStart, std::string_view expected);
 
 // What the entry (nullopt: none) says about the freshly loaded log of the
 // terminal (machineNumber, address). An entry of another terminal is left

@@ -41,39 +41,79 @@ TEST(TransferJournal, TheEntryCountsOnlyWhenTheLogBeginsWithItsRecords) {
     oneValueOff[2].inOutState = 1;
     const std::vector<AttendanceValues> twoRecordsTwice = {Punch(1, 0), Punch(1, 0)};
 
+    const JournalEntry pending = MakePendingEntry(7, kAddress, written, 3, 1, "/p/qb400.txt", 310,
+                                                  "/p/yedekler/x.txt", 62);
+
+    struct Want {
+        uint64_t alreadyWritten, unconfirmed;
+        bool drop;
+    };
     struct Case {
         const char* name;
         std::optional<JournalEntry> entry;
         int32_t machine;
         std::string address;
         std::vector<AttendanceValues> log;
-        JournalMatch want;
+        Want want;
     };
     const Case cases[] = {
-        {"no journal", std::nullopt, 7, kAddress, written, {0, false}},
-        {"the erase did not happen: the same log", entry, 7, kAddress, written, {3, false}},
-        {"punches came after", entry, 7, kAddress, Concat(written, Log(2, 50)), {3, false}},
-        {"the log was cleared elsewhere", entry, 7, kAddress, {}, {0, true}},
+        {"no journal", std::nullopt, 7, kAddress, written, {0, 0, false}},
+        {"the erase did not happen: the same log", entry, 7, kAddress, written, {3, 0, false}},
+        {"punches came after", entry, 7, kAddress, Concat(written, Log(2, 50)), {3, 0, false}},
+        {"the log was cleared elsewhere", entry, 7, kAddress, {}, {0, 0, true}},
         {"cleared, and fewer new punches than the entry", entry, 7, kAddress, Log(2, 90),
-         {0, true}},
-        {"cleared, and as many new punches", entry, 7, kAddress, Log(3, 90), {0, true}},
-        {"taken by another PC, then more punches", entry, 7, kAddress, Log(5, 90), {0, true}},
-        {"the same records in another order", entry, 7, kAddress, swapped, {0, true}},
-        {"one value differs", entry, 7, kAddress, oneValueOff, {0, true}},
-        {"another machine number", entry, 8, kAddress, written, {0, false}},
-        {"another address", entry, 7, "192.168.1.11:4370", written, {0, false}},
+         {0, 0, true}},
+        {"cleared, and as many new punches", entry, 7, kAddress, Log(3, 90), {0, 0, true}},
+        {"taken by another PC, then more punches", entry, 7, kAddress, Log(5, 90), {0, 0, true}},
+        {"the same records in another order", entry, 7, kAddress, swapped, {0, 0, true}},
+        {"one value differs", entry, 7, kAddress, oneValueOff, {0, 0, true}},
+        {"another machine number", entry, 8, kAddress, written, {0, 0, false}},
+        {"another address", entry, 7, "192.168.1.11:4370", written, {0, 0, false}},
         {"an entry of no records", MakeJournalEntry(7, kAddress, written, 0), 7, kAddress,
-         written, {0, true}},
+         written, {0, 0, true}},
         {"a repeated punch is counted as many times as it was written",
          MakeJournalEntry(7, kAddress, twoRecordsTwice, 1), 7, kAddress, twoRecordsTwice,
-         {1, false}},
+         {1, 0, false}},
+        {"killed while writing: one sure, two to look for", pending, 7, kAddress,
+         Concat(written, Log(1, 50)), {1, 2, false}},
+        {"killed while writing, then cleared elsewhere", pending, 7, kAddress, Log(4, 90),
+         {0, 0, true}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const JournalMatch got = MatchJournal(c.entry, c.machine, c.address, c.log);
         EXPECT_EQ(got.alreadyWritten, c.want.alreadyWritten);
-        EXPECT_EQ(got.dropEntry, c.want.dropEntry);
+        EXPECT_EQ(got.unconfirmed, c.want.unconfirmed);
+        EXPECT_EQ(got.dropEntry, c.want.drop);
     }
+}
+
+TEST(TransferJournal, PendingLinesAreFoundWholeTornOrAbsent) {
+    const std::string lines = "0000000100001202612110800000101\r\n"
+                              "0000000200001202612110801000101\r\n";
+    struct Case {
+        const char* name;
+        std::string fromStart;
+        PendingLines want;
+    };
+    const Case cases[] = {
+        {"written and synced", lines, PendingLines::Present},
+        {"written, then another device's lines", lines + "0000000900003x\r\n",
+         PendingLines::Present},
+        {"never written", "", PendingLines::Absent},
+        {"half written", lines.substr(0, 40), PendingLines::Torn},
+        {"one byte of them", lines.substr(0, 1), PendingLines::Torn},
+        {"all but the last line end", lines.substr(0, lines.size() - 1), PendingLines::Torn},
+        {"the file emptied and refilled by another program", "other text\r\n",
+         PendingLines::Absent},
+        {"a torn beginning followed by something else", lines.substr(0, 20) + "X",
+         PendingLines::Absent},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(FindPendingLines(c.fromStart, lines), c.want);
+    }
+    EXPECT_EQ(FindPendingLines("anything", ""), PendingLines::Present) << "nothing was pending";
 }
 
 TEST(TransferJournal, TheDigestIsOverEveryValueInOrder) {
@@ -96,6 +136,12 @@ TEST(TransferJournal, AnEntryReadsBackAndADamagedOneCountsAsAbsent) {
     const JournalEntry entry = MakeJournalEntry(7, kAddress, Log(40), 40);
     const std::string text = FormatJournal(entry);
     ASSERT_EQ(ParseJournal(text), entry);
+    const JournalEntry pending =
+        MakePendingEntry(7, kAddress, Log(40), 40, 12, "/veri/qb400.txt", 123456789012,
+                         "/veri/yedekler/20261211-7.txt", 31);
+    ASSERT_EQ(ParseJournal(FormatJournal(pending)), pending);
+    EXPECT_TRUE(pending.pending());
+    EXPECT_FALSE(entry.pending());
     EXPECT_EQ(ParseJournal(FormatJournal(MakeJournalEntry(-3, "COM1", {}, 0))),
               MakeJournalEntry(-3, "COM1", {}, 0));
 
