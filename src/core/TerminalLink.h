@@ -28,10 +28,9 @@ struct AttendanceValues {
     int32_t minute = 0;         // 10th
 };
 
-// A digest over the ten values of each record, in order (FNV-1a, 64 bits,
-// each value as four little-endian bytes): the same on every platform, so
-// that the PC and the terminal can tell whether a log begins with the records
-// the PC read.
+// A 64-bit digest over the ten values of each record, in order (defined in
+// docs/protocol.md): the same on every platform, so that the PC and the
+// terminal can tell whether a log begins with the records the PC read.
 uint64_t RecordsDigest(std::span<const AttendanceValues> records);
 
 // Why the last call of a link answered false.

@@ -132,6 +132,16 @@ TEST(TransferJournal, TheDigestIsOverEveryValueInOrder) {
     EXPECT_NE(RecordsDigest({}), RecordsDigest(std::vector{Punch(0, 0)}));
 }
 
+TEST(TransferJournal, TheDigestIsTheOneTheProtocolDocumentDefines) {
+    // Worked out from the definition in docs/protocol.md, apart from this
+    // code: the PC and every terminal must agree on it to the bit.
+    const AttendanceValues a{7, 12, 7, 1, 2, 2026, 12, 11, 8, 30};
+    const AttendanceValues b{-1, 70000, 7, 0, 5, 2026, 1, 31, 23, 59};
+    EXPECT_EQ(RecordsDigest({}), 0xcbf29ce484222325ull);
+    EXPECT_EQ(RecordsDigest(std::vector{a}), 0x13938260144328a3ull);
+    EXPECT_EQ(RecordsDigest(std::vector{a, b}), 0x45295784e6bd8de7ull);
+}
+
 TEST(TransferJournal, AnEntryReadsBackAndADamagedOneCountsAsAbsent) {
     const JournalEntry entry = MakeJournalEntry(7, kAddress, Log(40), 40);
     const std::string text = FormatJournal(entry);
