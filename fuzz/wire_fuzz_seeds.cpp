@@ -74,6 +74,7 @@ int main(int argc, char** argv) {
         {Code::DeleteTemplate, EncodePayload(TemplateKey{1, 4})},
         {Code::DeleteUser, EncodePayload(DeleteUserRequest{9, 0, 0})},
         {Code::ClearAdministrators, {}},
+        {Code::ClearAttendanceRecords, EncodePayload(EraseRequest{1, 0x0123456789abcdefull})},
         {Code::ClearAttendanceLog, {}},
         {Code::ClearAllData, {}},
     };

@@ -12,6 +12,7 @@ enum class ErrorKind {
     Terminal,    // the terminal link itself failed (not a false result)
     Range,       // a row or index that does not exist
     Usage,       // a refused user action with a message of its own
+    Busy,        // another transfer holds the transfer lock
 };
 
 class AppError : public std::runtime_error {

@@ -44,6 +44,11 @@ public:
     void Truncate(uint64_t length) override {
         if (::ftruncate(fd_, static_cast<off_t>(length)) != 0) ThrowIo(errno);
     }
+    FileIdentity Identity() override {
+        struct stat st {};
+        if (::fstat(fd_, &st) != 0) ThrowIo(errno);
+        return {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+    }
     void Close() override {
         const int fd = fd_;
         fd_ = -1;
@@ -102,6 +107,14 @@ public:
         if (rc != 0 && err != EINVAL) ThrowIo(err);
     }
     bool Exists(const std::string& path) override { return ::access(path.c_str(), F_OK) == 0; }
+    std::optional<FileIdentity> IdentityAt(const std::string& path) override {
+        struct stat st {};
+        if (::stat(path.c_str(), &st) != 0) {
+            if (errno == ENOENT || errno == ENOTDIR) return std::nullopt;
+            ThrowIo(errno);
+        }
+        return FileIdentity{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+    }
 
     std::string ResolveLinks(const std::string& path) override {
         std::string current = path;
@@ -186,6 +199,17 @@ std::string IoErrorText(int errorNumber) {
         case ENFILE: return "Açık dosya sayısı çok fazla";
         default: return "G/Ç hatası " + std::to_string(errorNumber);
     }
+}
+
+bool StandsAt(FileSystem& fs, WritableFile& file, const std::string& path) {
+    const std::optional<FileIdentity> atPath = fs.IdentityAt(path);
+    return atPath && *atPath == file.Identity();
+}
+
+bool ShrinkTo(WritableFile& file, uint64_t length) {
+    if (file.Size() <= length) return false;
+    file.Truncate(length);
+    return true;
 }
 
 std::string DirectoryOf(const std::string& path) {

@@ -9,6 +9,16 @@
 
 namespace aktarim {
 
+// Which file an open file or a path is, whatever its name: device and inode
+// on POSIX, volume serial number and file index on Windows. Two equal
+// identities are the same file.
+struct FileIdentity {
+    uint64_t device = 0;
+    uint64_t file = 0;
+
+    bool operator==(const FileIdentity&) const = default;
+};
+
 // An open file. Every failing call throws AppError(Io, IoErrorText(...)).
 class WritableFile {
 public:
@@ -19,6 +29,9 @@ public:
     virtual uint64_t Size() = 0;
     virtual void Truncate(uint64_t length) = 0;
     virtual void Close() = 0;
+    // The file this handle has open, even after its name was removed or
+    // given to another file.
+    virtual FileIdentity Identity() = 0;
 };
 
 // What a path names, links followed.
@@ -63,6 +76,10 @@ public:
 
     // Reads the path's kind without opening it, so a FIFO cannot block.
     virtual PathKind KindOf(const std::string& path);
+
+    // The file standing at path now (a symbolic link followed), or nullopt
+    // when there is none.
+    virtual std::optional<FileIdentity> IdentityAt(const std::string& path) = 0;
 };
 
 FileSystem& RealFileSystem();
@@ -80,6 +97,16 @@ void WriteFileAtomically(FileSystem& fs, const std::string& path, std::string_vi
 // The same with a temporary file of a given name in the target's folder.
 void WriteFileAtomically(FileSystem& fs, const std::string& path, std::string_view content,
                          const std::string& tempName);
+
+// True when `file` is still the file standing at `path`: false once another
+// program deleted, renamed or replaced it, so that the caller reopens the
+// path before writing lines that must reach the file at that name.
+bool StandsAt(FileSystem& fs, WritableFile& file, const std::string& path);
+
+// Cuts `file` back to `length` when it is longer, and never grows it: a file
+// that another program emptied or shortened meanwhile is left as it is, so
+// a rollback can never fill it with zero bytes. True when it cut.
+bool ShrinkTo(WritableFile& file, uint64_t length);
 
 std::string DirectoryOf(const std::string& path);
 // The folder that holds the running program file.

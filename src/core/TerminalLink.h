@@ -7,6 +7,7 @@
 // AppError(Terminal, message).
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -26,6 +27,11 @@ struct AttendanceValues {
     int32_t hour = 0;           // 9th
     int32_t minute = 0;         // 10th
 };
+
+// A 64-bit digest over the ten values of each record, in order (defined in
+// docs/protocol.md): the same on every platform, so that the PC and the
+// terminal can tell whether a log begins with the records the PC read.
+uint64_t RecordsDigest(std::span<const AttendanceValues> records);
 
 // Why the last call of a link answered false.
 enum class LinkFailureKind {
@@ -75,6 +81,13 @@ public:
     // then walk what was fetched.
     virtual bool LoadAttendanceLog(int32_t m) = 0;
     virtual bool ClearAttendanceLog(int32_t m) = 0;
+    // Erases the first `count` records of the log, in the order a load
+    // delivers them, and keeps every record after them: the punches made
+    // since the log was read. `digest` is RecordsDigest of the records the
+    // caller read; when the log no longer begins with them (another PC
+    // cleared or took them, or it holds fewer), the terminal refuses and
+    // erases nothing, so a punch nobody read is never erased.
+    virtual bool ClearAttendanceRecords(int32_t m, uint32_t count, uint64_t digest) = 0;
     virtual bool ClearAdministrators(int32_t m) = 0;
     virtual bool ClearAllData(int32_t m) = 0;
     virtual bool LoadUserIds(int32_t m) = 0;

@@ -1,5 +1,7 @@
 #include "sim/DemoData.h"
 
+#include <iterator>
+
 #include <algorithm>
 #include <array>
 #include <set>
@@ -145,6 +147,27 @@ int32_t Verify(SplitMix64& rng) {
 }
 
 }  // namespace
+
+AttendanceEntry MakePunch(SplitMix64& rng, const MemoryTerminal& terminal, std::time_t pcNow) {
+    const auto& users = terminal.state().users;
+    AttendanceEntry entry;
+    if (users.empty()) {
+        entry.user = static_cast<int32_t>(rng.Between(1, 20));
+    } else {
+        const auto pick = rng.Between(0, static_cast<int64_t>(users.size()) - 1);
+        entry.user = std::next(users.begin(), static_cast<std::ptrdiff_t>(pick))->first;
+    }
+    entry.verify = Verify(rng);
+    entry.state = State(rng);
+    const ClockValue clock = terminal.Clock(pcNow);
+    entry.year = clock.year;
+    entry.month = clock.month;
+    entry.day = clock.day;
+    entry.hour = clock.hour;
+    entry.minute = clock.minute;
+    entry.second = clock.second;
+    return entry;
+}
 
 DemoData MakeDemoData(const DemoOptions& options, std::time_t now) {
     SplitMix64 rng(options.seed);

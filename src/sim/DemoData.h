@@ -44,4 +44,9 @@ struct DemoData {
 // `now` does not matter, so a run on the same day reproduces the same data.
 DemoData MakeDemoData(const DemoOptions& options, std::time_t now);
 
+// One punch as a terminal in use records it at `pcNow`: one of its users
+// (1 to 20 when it has none), the time of its own clock, a state 0 to 5 and a
+// verify mode, in the same proportions as the demo data.
+AttendanceEntry MakePunch(SplitMix64& rng, const MemoryTerminal& terminal, std::time_t pcNow);
+
 }  // namespace aktarim::sim

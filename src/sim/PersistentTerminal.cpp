@@ -42,6 +42,7 @@ CREATE TABLE IF NOT EXISTS records (
 
 constexpr const char* kMachineKey = "machine";
 constexpr const char* kClockOffsetKey = "clockOffsetSeconds";
+constexpr const char* kPunchesAddedKey = "punchesAdded";
 
 bool HasTable(Database& db, const char* name) {
     Statement s(db, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?");
@@ -123,6 +124,9 @@ PersistentTerminal::PersistentTerminal(const std::string& path) : db_(path) {
         WriteMeta(kClockOffsetKey, 0);
     }
     state_ = ReadState(db_);
+    Statement punches(db_, "SELECT value FROM meta WHERE key = ?");
+    punches.Bind(1, kPunchesAddedKey);
+    if (punches.Step()) punchesAdded_ = punches.Int(0);
     tx.Commit();
 }
 
@@ -180,6 +184,16 @@ void PersistentTerminal::ClearAttendanceLog() {
     db_.Execute("DELETE FROM records");
     tx.Commit();
     MemoryTerminal::ClearAttendanceLog();
+}
+
+bool PersistentTerminal::ClearFirstRecords(uint32_t count, uint64_t digest) {
+    if (!LogBeginsWith(count, digest)) return false;
+    Transaction tx(db_);
+    Statement s(db_,
+                "DELETE FROM records WHERE seq IN (SELECT seq FROM records ORDER BY seq LIMIT ?)");
+    s.Bind(1, static_cast<int64_t>(count)).Run();
+    tx.Commit();
+    return MemoryTerminal::ClearFirstRecords(count, digest);
 }
 
 void PersistentTerminal::ClearAdministrators() {
@@ -254,6 +268,31 @@ void PersistentTerminal::AppendRecord(const AttendanceEntry& entry) {
     InsertRecord(s, entry);
     tx.Commit();
     MemoryTerminal::AppendRecord(entry);
+}
+
+void PersistentTerminal::AppendPunch(const AttendanceEntry& entry) {
+    Transaction tx(db_);
+    Statement s(db_, kInsertRecord);
+    InsertRecord(s, entry);
+    WriteMeta(kPunchesAddedKey, punchesAdded_ + 1);
+    tx.Commit();
+    ++punchesAdded_;
+    MemoryTerminal::AppendRecord(entry);
+}
+
+void PersistentTerminal::ResetPunchesAdded() {
+    Transaction tx(db_);
+    WriteMeta(kPunchesAddedKey, 0);
+    tx.Commit();
+    punchesAdded_ = 0;
+}
+
+int64_t ReadPunchesAdded(const std::string& path) {
+    Database db(path, Database::Mode::ReadOnly);
+    if (!HasTable(db, "meta")) throw AppError(ErrorKind::Io, path + ": not a terminal simulator state");
+    Statement s(db, "SELECT value FROM meta WHERE key = ?");
+    s.Bind(1, kPunchesAddedKey);
+    return s.Step() ? s.Int(0) : 0;
 }
 
 TerminalState ReadStateFile(const std::string& path) {

@@ -28,6 +28,7 @@ class PersistentTerminal : public MemoryTerminal {
     void Import(const DemoData& data);
 
     void ClearAttendanceLog() override;
+    bool ClearFirstRecords(uint32_t count, uint64_t digest) override;
     void ClearAdministrators() override;
     void ClearAllData() override;
     bool WriteUser(int32_t number, const std::string& name, const std::string& password,
@@ -38,15 +39,26 @@ class PersistentTerminal : public MemoryTerminal {
     void SetClock(const ClockValue& value, std::time_t pcNow) override;
     void AppendRecord(const AttendanceEntry& entry) override;
 
+    // A punch made while the simulator runs: stored with the count of
+    // punches since the start, in one transaction, so that `dump` can tell
+    // how many came.
+    void AppendPunch(const AttendanceEntry& entry);
+    // A new run counts from zero.
+    void ResetPunchesAdded();
+    int64_t punchesAdded() const { return punchesAdded_; }
+
   private:
     void WriteMeta(const char* key, int64_t value);
 
     Database db_;
     bool isNew_ = false;
+    int64_t punchesAdded_ = 0;
 };
 
 // The state held in an existing file, opened read-only; throws
 // AppError(Io) when the file is missing or holds no simulator state.
 TerminalState ReadStateFile(const std::string& path);
+// The punches the simulator added since its last start (0 when none).
+int64_t ReadPunchesAdded(const std::string& path);
 
 }  // namespace aktarim::sim

@@ -7,6 +7,7 @@
 
 #include <CLI/CLI.hpp>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -40,6 +41,7 @@ struct Options {
     int32_t seedTemplates = 0;
     uint64_t seed = 1;
     std::optional<int64_t> clockOffset;
+    int punchEveryMs = 0;
     aktarim::ServerFaults faults;
 };
 
@@ -90,8 +92,8 @@ void RemoveSymlinkTo(const std::string& link, const std::string& target) {
 }
 
 int Dump(const std::string& path) {
-    const nlohmann::ordered_json state =
-        aktarim::sim::StateToJson(aktarim::sim::ReadStateFile(path));
+    nlohmann::ordered_json state = aktarim::sim::StateToJson(aktarim::sim::ReadStateFile(path));
+    state["punchesAdded"] = aktarim::sim::ReadPunchesAdded(path);
     std::cout << state.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
               << '\n';
     return std::cout.flush() ? 0 : 1;
@@ -126,7 +128,15 @@ int Serve(const Options& options) {
                      "are not applied\n";
     }
 
+    terminal.ResetPunchesAdded();
     aktarim::TerminalServer server(terminal, options.faults);
+    // A terminal in use: people punch while it is being read. The punches
+    // run on the server's loop, between requests and while a reply goes out.
+    aktarim::sim::SplitMix64 punchRandom(options.seed ^ 0x70756e6368ull);
+    if (options.punchEveryMs > 0)
+        server.Every(std::chrono::milliseconds(options.punchEveryMs), [&] {
+            terminal.AppendPunch(aktarim::sim::MakePunch(punchRandom, terminal, std::time(nullptr)));
+        });
     const uint16_t bound = server.ListenTcp(host, port);
     std::string pty;
     if (!options.serialLink.empty()) {
@@ -195,6 +205,9 @@ int main(int argc, char** argv) {
     app.add_flag("--fail-clear", options.faults.failClear, "clear commands answer failure");
     app.add_option("--baud", options.faults.baud, "throttle the serial line to this baud rate")
         ->check(CLI::Range(0, 4000000));
+    app.add_option("--punch-every-ms", options.punchEveryMs,
+                   "add one punch of a user every N ms while running (0: none)")
+        ->check(CLI::Range(0, 86400000));
     app.add_option("--clock-offset", options.clockOffset,
                    "seconds between the terminal's clock and the PC's, for an empty state");
 

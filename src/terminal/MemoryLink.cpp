@@ -86,6 +86,11 @@ bool MemoryLink::ClearAttendanceLog(int32_t m) {
     return true;
 }
 
+bool MemoryLink::ClearAttendanceRecords(int32_t m, uint32_t count, uint64_t digest) {
+    if (!Begin("ClearAttendanceRecords", m) || failClear) return false;
+    return terminal_.ClearFirstRecords(count, digest);
+}
+
 bool MemoryLink::ClearAdministrators(int32_t m) {
     if (!Begin("ClearAdministrators", m)) return false;
     if (failClear) return Fail(LinkFailureKind::Refused);
@@ -116,17 +121,7 @@ bool MemoryLink::LoadAllTemplates(int32_t m) {
 
 bool MemoryLink::NextAttendanceRecord(int32_t m, AttendanceValues& values) {
     if (!Begin("NextAttendanceRecord", m) || nextRecord_ >= log_.size()) return false;
-    const AttendanceEntry& entry = log_[nextRecord_++];
-    values.machineNumber = terminal_.machineNumber();
-    values.userNumber = entry.user;
-    values.enrolMachine = terminal_.machineNumber();
-    values.verifyMode = entry.verify;
-    values.inOutState = entry.state;
-    values.year = entry.year;
-    values.month = entry.month;
-    values.day = entry.day;
-    values.hour = entry.hour;
-    values.minute = entry.minute;
+    values = terminal_.ValuesOf(log_[nextRecord_++]);
     return true;
 }
 

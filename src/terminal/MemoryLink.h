@@ -42,6 +42,7 @@ class MemoryLink : public TerminalLink {
 
     bool LoadAttendanceLog(int32_t m) override;
     bool ClearAttendanceLog(int32_t m) override;
+    bool ClearAttendanceRecords(int32_t m, uint32_t count, uint64_t digest) override;
     bool ClearAdministrators(int32_t m) override;
     bool ClearAllData(int32_t m) override;
     bool LoadUserIds(int32_t m) override;

@@ -51,6 +51,35 @@ ClockValue MemoryTerminal::Clock(std::time_t pcNow) const {
 
 void MemoryTerminal::ClearAttendanceLog() { state_.log.clear(); }
 
+AttendanceValues MemoryTerminal::ValuesOf(const AttendanceEntry& entry) const {
+    AttendanceValues values;
+    values.machineNumber = state_.machineNumber;
+    values.userNumber = entry.user;
+    values.enrolMachine = state_.machineNumber;
+    values.verifyMode = entry.verify;
+    values.inOutState = entry.state;
+    values.year = entry.year;
+    values.month = entry.month;
+    values.day = entry.day;
+    values.hour = entry.hour;
+    values.minute = entry.minute;
+    return values;
+}
+
+bool MemoryTerminal::LogBeginsWith(uint32_t count, uint64_t digest) const {
+    if (count > state_.log.size()) return false;
+    std::vector<AttendanceValues> values;
+    values.reserve(count);
+    for (uint32_t i = 0; i < count; ++i) values.push_back(ValuesOf(state_.log[i]));
+    return RecordsDigest(values) == digest;
+}
+
+bool MemoryTerminal::ClearFirstRecords(uint32_t count, uint64_t digest) {
+    if (!LogBeginsWith(count, digest)) return false;
+    state_.log.erase(state_.log.begin(), state_.log.begin() + static_cast<ptrdiff_t>(count));
+    return true;
+}
+
 void MemoryTerminal::ClearAdministrators() {
     for (auto& [number, user] : state_.users) user.privilege = 0;
 }

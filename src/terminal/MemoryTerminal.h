@@ -57,6 +57,10 @@ public:
     std::optional<int32_t> StatusValue(int32_t item) const;
 
     const std::vector<AttendanceEntry>& AttendanceLog() const { return state_.log; }
+    // A record as a load delivers it: this terminal's machine number added.
+    AttendanceValues ValuesOf(const AttendanceEntry& entry) const;
+    // True when the log begins with `count` records of that digest.
+    bool LogBeginsWith(uint32_t count, uint64_t digest) const;
     std::vector<TerminalUser> Users() const;  // ascending user number
     std::optional<TerminalUser> ReadUser(int32_t number) const;
     std::optional<std::string> ReadTemplate(int32_t user, int32_t finger) const;
@@ -66,6 +70,9 @@ public:
 
     // Mutators are virtual so that the simulator can persist each change.
     virtual void ClearAttendanceLog();
+    // Erases the first `count` records and keeps the rest, when the log
+    // begins with records of that digest; false, erasing nothing, otherwise.
+    virtual bool ClearFirstRecords(uint32_t count, uint64_t digest);
     virtual void ClearAdministrators();
     virtual void ClearAllData();
     // Creates or replaces the user; an existing user keeps its card number.

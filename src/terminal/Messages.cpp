@@ -25,6 +25,7 @@ bool IsRequestCode(uint8_t code) {
         case Code::ClearAttendanceLog:
         case Code::ClearAdministrators:
         case Code::ClearAllData:
+        case Code::ClearAttendanceRecords:
         case Code::GetClock:
         case Code::SetClock:
         case Code::ReadUser:
@@ -109,6 +110,11 @@ void Encode(PayloadWriter& w, const HelloReply& v) {
     w.Count(v.maxPayload);
 }
 void Encode(PayloadWriter& w, const IntValue& v) { w.Int(v.value); }
+void Encode(PayloadWriter& w, const EraseRequest& v) {
+    w.Count(v.count);
+    w.U32(static_cast<uint32_t>(v.digest));
+    w.U32(static_cast<uint32_t>(v.digest >> 32));
+}
 void Encode(PayloadWriter& w, const UserRecord& v) {
     w.Int(v.number);
     w.Text(v.name);
@@ -174,6 +180,12 @@ bool Decode(PayloadReader& r, HelloReply& v) {
 }
 bool Decode(PayloadReader& r, IntValue& v) {
     v.value = r.Int();
+    return r.ok();
+}
+bool Decode(PayloadReader& r, EraseRequest& v) {
+    v.count = r.Count();
+    const uint64_t low = r.U32();
+    v.digest = low | (static_cast<uint64_t>(r.U32()) << 32);
     return r.ok();
 }
 bool Decode(PayloadReader& r, UserRecord& v) {

@@ -26,6 +26,7 @@ enum class Code : uint8_t {
     ClearAttendanceLog = 0x20,
     ClearAdministrators = 0x21,
     ClearAllData = 0x22,
+    ClearAttendanceRecords = 0x23,
     GetClock = 0x30,
     SetClock = 0x31,
     ReadUser = 0x40,
@@ -117,6 +118,10 @@ struct HelloReply {
 struct IntValue {  // SetLinkValue value, GetStatus item and reply, ReadUser number
     int32_t value = 0;
 };
+struct EraseRequest {  // ClearAttendanceRecords
+    uint32_t count = 0;   // how many leading records
+    uint64_t digest = 0;  // RecordsDigest of them, as the PC read them
+};
 struct UserRecord {  // WriteUser, the ReadUser reply and an item of LoadUsers
     int32_t number = 0;
     std::string name;
@@ -169,6 +174,7 @@ struct BulkEnd {
 void Encode(PayloadWriter& w, const HelloRequest& v);
 void Encode(PayloadWriter& w, const HelloReply& v);
 void Encode(PayloadWriter& w, const IntValue& v);
+void Encode(PayloadWriter& w, const EraseRequest& v);
 void Encode(PayloadWriter& w, const UserRecord& v);
 void Encode(PayloadWriter& w, const DeleteUserRequest& v);
 void Encode(PayloadWriter& w, const TemplateKey& v);
@@ -185,6 +191,7 @@ void Encode(PayloadWriter& w, const BulkEnd& v);
 bool Decode(PayloadReader& r, HelloRequest& v);
 bool Decode(PayloadReader& r, HelloReply& v);
 bool Decode(PayloadReader& r, IntValue& v);
+bool Decode(PayloadReader& r, EraseRequest& v);
 bool Decode(PayloadReader& r, UserRecord& v);
 bool Decode(PayloadReader& r, DeleteUserRequest& v);
 bool Decode(PayloadReader& r, TemplateKey& v);

@@ -114,6 +114,12 @@ void RequestHandler::Answer(const Frame& request, int32_t from, ServerReply& rep
                 terminal_.ClearAllData();
             return send(Done(true));
         }
+        case Code::ClearAttendanceRecords: {
+            const auto erase = DecodePayload<EraseRequest>(in);
+            if (!erase) return malformed();
+            if (faults_.failClear) return send(Done(false));
+            return send(Done(terminal_.ClearFirstRecords(erase->count, erase->digest)));
+        }
         case Code::GetClock: {
             if (!in.empty()) return malformed();
             return send(OkReply(terminal_.Clock(now_())));

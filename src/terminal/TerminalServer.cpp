@@ -5,6 +5,7 @@
 #include <cstring>
 #include <deque>
 #include <mutex>
+#include <vector>
 
 #include "core/Errors.h"
 #include "terminal/Frame.h"
@@ -182,6 +183,7 @@ class Session : public SessionBase, public std::enable_shared_from_this<Session<
 struct TerminalServer::Impl : ServerCore {
     using ServerCore::ServerCore;
     ~Impl() {
+        for (auto& r : repeating) r->timer.cancel();
         if (acceptor) acceptor->close();
         if (tcpSession) tcpSession->Close();
         if (serialSession) serialSession->Close();
@@ -192,6 +194,16 @@ struct TerminalServer::Impl : ServerCore {
 
     void Accept();
 
+    struct Repeating {
+        Repeating(asio::io_context& io, std::chrono::milliseconds every, std::function<void()> t)
+            : timer(io), interval(every), task(std::move(t)) {}
+        asio::steady_timer timer;
+        std::chrono::milliseconds interval;
+        std::function<void()> task;
+    };
+    void Schedule(Repeating& repeating);
+
+    std::vector<std::unique_ptr<Repeating>> repeating;
     std::optional<asio::ip::tcp::acceptor> acceptor;
     std::shared_ptr<SessionBase> tcpSession;
     std::shared_ptr<SessionBase> serialSession;
@@ -220,6 +232,17 @@ void TerminalServer::Impl::Accept() {
             }
         }
         Accept();
+    });
+}
+
+void TerminalServer::Impl::Schedule(Repeating& r) {
+    // From the end of the last run: a loop that was held up does not make
+    // up for it with a burst.
+    r.timer.expires_after(r.interval);
+    r.timer.async_wait([this, &r](const asio::error_code& ec) {
+        if (ec) return;
+        r.task();
+        Schedule(r);
     });
 }
 
@@ -282,6 +305,15 @@ std::string TerminalServer::OpenPseudoTerminal() {
     return name;
 #endif
 }
+
+void TerminalServer::Every(std::chrono::milliseconds interval, std::function<void()> task) {
+    auto r = std::make_unique<Impl::Repeating>(impl_->io, std::max(interval, std::chrono::milliseconds(1)),
+                                                std::move(task));
+    impl_->Schedule(*r);
+    impl_->repeating.push_back(std::move(r));
+}
+
+void TerminalServer::Post(std::function<void()> task) { asio::post(impl_->io, std::move(task)); }
 
 void TerminalServer::Run(bool stopOnSignals) {
     {

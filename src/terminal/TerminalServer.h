@@ -1,7 +1,9 @@
 #pragma once
 // Serves one MemoryTerminal over the wire protocol (docs/protocol.md), on TCP
 // and optionally on a pseudo-terminal, one client at a time.
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -33,6 +35,14 @@ public:
     // Opens a new pseudo-terminal and serves it; returns the path of its
     // slave side (what a client opens).
     std::string OpenPseudoTerminal();
+
+    // Runs `task` on the server's loop every `interval` while it runs:
+    // between requests, and also while a reply is going out (a reply is
+    // built whole when its request arrives, so a bulk load stays the one
+    // snapshot it announced). Called before Run().
+    void Every(std::chrono::milliseconds interval, std::function<void()> task);
+    // Runs `task` once on the server's loop; callable from any thread.
+    void Post(std::function<void()> task);
 
     // Serves until Stop() (callable from any thread) or, with
     // stopOnSignals, until SIGINT or SIGTERM.

@@ -370,6 +370,12 @@ bool WireLink::ClearAttendanceLog(int32_t m) {
     return CallOk(m, Code::ClearAttendanceLog);
 }
 
+bool WireLink::ClearAttendanceRecords(int32_t m, uint32_t count, uint64_t digest) {
+    Begin();
+    return CallOk(m, Code::ClearAttendanceRecords,
+                  wire::EncodePayload(wire::EraseRequest{count, digest}));
+}
+
 bool WireLink::ClearAdministrators(int32_t m) {
     Begin();
     return CallOk(m, Code::ClearAdministrators);

@@ -122,6 +122,9 @@ class RoutingLink : public TerminalLink {
     bool LoadAttendanceLog(int32_t m) override {
         return current_ && current_->LoadAttendanceLog(m);
     }
+    bool ClearAttendanceRecords(int32_t m, uint32_t count, uint64_t digest) override {
+        return current_ && current_->ClearAttendanceRecords(m, count, digest);
+    }
     bool ClearAttendanceLog(int32_t m) override {
         return current_ && current_->ClearAttendanceLog(m);
     }

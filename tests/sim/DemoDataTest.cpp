@@ -190,3 +190,37 @@ TEST_P(DemoShapes, RecordsCoverEveryStateInTimeOrderOnPastDays) {
 INSTANTIATE_TEST_SUITE_P(Shapes, DemoShapes,
                          testing::Values(Shape{0, 0, 0}, Shape{1, 6, 1}, Shape{3, 10, 10},
                                          Shape{0, 25, 0}, Shape{50, 1000, 3}, Shape{300, 5000, 2}));
+
+TEST(MakePunch, APunchOfAUserOfTheTerminalAtItsOwnClock) {
+    TerminalState state;
+    state.users[7] = {7, "Ayşe", "", 0, true, ""};
+    state.users[4000] = {4000, "Ali", "", 0, true, ""};
+    state.clockOffsetSeconds = -3 * 3600 - 125;
+    const MemoryTerminal terminal(state);
+    const std::time_t now = FixedNow(12);
+    const ClockValue clock = terminal.Clock(now);
+    SplitMix64 rng(5);
+    std::set<int32_t> users, states, verifies;
+    for (int i = 0; i < 300; ++i) {
+        const AttendanceEntry p = MakePunch(rng, terminal, now);
+        users.insert(p.user);
+        states.insert(p.state);
+        verifies.insert(p.verify);
+        EXPECT_EQ(std::tie(p.year, p.month, p.day, p.hour, p.minute, p.second),
+                  std::tie(clock.year, clock.month, clock.day, clock.hour, clock.minute,
+                           clock.second));
+    }
+    EXPECT_EQ(users, (std::set<int32_t>{7, 4000}));
+    EXPECT_EQ(states, (std::set<int32_t>{0, 1, 2, 3, 4, 5}));
+    EXPECT_EQ(verifies, (std::set<int32_t>{0, 1, 2}));
+
+    // Without users, still a plausible user number; the same seed, the same punches.
+    SplitMix64 a(9), b(9);
+    const MemoryTerminal empty;
+    for (int i = 0; i < 20; ++i) {
+        const AttendanceEntry p = MakePunch(a, empty, now);
+        EXPECT_GE(p.user, 1);
+        EXPECT_LE(p.user, 20);
+        EXPECT_EQ(MakePunch(b, empty, now).user, p.user);
+    }
+}

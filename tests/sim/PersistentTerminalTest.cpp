@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <span>
 #include <string>
 
 #include "TempDir.h"
@@ -86,7 +87,7 @@ TEST(PersistentTerminal, EveryChangeSurvivesAReopenExactlyAsInMemory) {
         const char* name;
         std::function<void(MemoryTerminal&)> apply;
     };
-    const std::array<Change, 13> changes = {{
+    const std::array<Change, 15> changes = {{
         {"ClearAttendanceLog", [](MemoryTerminal& t) { t.ClearAttendanceLog(); }},
         {"ClearAdministrators", [](MemoryTerminal& t) { t.ClearAdministrators(); }},
         {"ClearAllData", [](MemoryTerminal& t) { t.ClearAllData(); }},
@@ -111,6 +112,13 @@ TEST(PersistentTerminal, EveryChangeSurvivesAReopenExactlyAsInMemory) {
              t.AppendRecord({11, 0, 5, 2024, 6, 15, 21, 0, 1});
              t.AppendRecord({123456, 1, 4, 2024, 6, 15, 22, 10, 0});
          }},
+        {"ClearFirstRecords",
+         [](MemoryTerminal& t) {
+             const AttendanceValues first = t.ValuesOf(t.AttendanceLog()[0]);
+             t.ClearFirstRecords(1, RecordsDigest(std::span(&first, 1)));
+         }},
+        {"ClearFirstRecords refused",
+         [](MemoryTerminal& t) { t.ClearFirstRecords(1, RecordsDigest({})); }},
         {"several in a row",
          [](MemoryTerminal& t) {
              t.DeleteUser(11);
@@ -180,4 +188,26 @@ TEST(PersistentTerminal, ReadingSomethingThatIsNoStateFailsWithoutCreatingIt) {
     std::string line;
     std::getline(in, line);
     EXPECT_EQ(line, "not a database, just some text that is long enough to matter");
+}
+
+TEST(PersistentTerminal, PunchesAreStoredAndCountedFromTheLastReset) {
+    TempDir dir;
+    const std::string path = dir.File("state.db");
+    FillFile(path);
+    const AttendanceEntry punch{11, 1, 3, 2024, 6, 15, 9, 41, 7};
+    {
+        PersistentTerminal terminal(path);
+        terminal.ResetPunchesAdded();
+        terminal.AppendPunch(punch);
+        terminal.AppendPunch(punch);
+        EXPECT_EQ(terminal.punchesAdded(), 2);
+    }
+    EXPECT_EQ(ReadPunchesAdded(path), 2);
+    PersistentTerminal reopened(path);
+    EXPECT_EQ(reopened.punchesAdded(), 2);
+    ASSERT_EQ(reopened.AttendanceLog().size(), StartState().log.size() + 2);
+    EXPECT_EQ(StateToJson({3, 0, {}, {}, {punch}})["records"][0],
+              StateToJson(reopened.state())["records"].back());
+    reopened.ResetPunchesAdded();
+    EXPECT_EQ(ReadPunchesAdded(path), 0);
 }

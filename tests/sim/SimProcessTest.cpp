@@ -11,8 +11,10 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "Process.h"
@@ -246,6 +248,12 @@ TEST(TerminalSimProcess, FaultFlagsReachTheServer) {
          [](RunningSim& sim) {
              auto link = sim.Connect();
              EXPECT_FALSE(link->ClearAttendanceLog(kMachine));
+             // The erase of what was read is refused as well.
+             ASSERT_TRUE(link->LoadAttendanceLog(kMachine));
+             std::vector<AttendanceValues> read;
+             for (AttendanceValues v; link->NextAttendanceRecord(kMachine, v);) read.push_back(v);
+             EXPECT_FALSE(link->ClearAttendanceRecords(
+                 kMachine, static_cast<uint32_t>(read.size()), RecordsDigest(read)));
              int32_t records = 0;
              EXPECT_TRUE(link->GetStatusValue(kMachine, kStatusRecordCount, records));
              EXPECT_EQ(records, 30);
@@ -327,4 +335,68 @@ TEST(TerminalSimProcess, BadCommandLinesFailWithoutTouchingAnything) {
     std::string line;
     std::getline(in, line);
     EXPECT_EQ(line, "keep me");
+}
+
+namespace {
+
+// One transfer as the engine makes it: load, read every record, erase
+// exactly those. Returns how many were read (nullopt when something failed).
+std::optional<size_t> LoadAndErase(WireLink& link, int32_t machine) {
+    if (!link.LoadAttendanceLog(machine)) return std::nullopt;
+    std::vector<AttendanceValues> read;
+    for (AttendanceValues v; link.NextAttendanceRecord(machine, v);) read.push_back(v);
+    if (!link.ClearAttendanceRecords(machine, static_cast<uint32_t>(read.size()),
+                                     RecordsDigest(read)))
+        return std::nullopt;
+    return read.size();
+}
+
+}  // namespace
+
+TEST(TerminalSimProcess, PunchesWhileTheLogIsSentStayForTheNextTransfer) {
+    TempDir dir;
+    const std::string state = dir.File("state.db");
+    const std::string line = dir.File("ttyS");
+    constexpr int kSeeded = 1500;
+    // 115,200 baud carries the log in about a second and a half: punches
+    // every 2 ms come while it is on the line.
+    RunningSim sim(dir, {"--state", state, "--machine", "5", "--seed-users", "20",
+                         "--seed-records", std::to_string(kSeeded), "--serial-link", line,
+                         "--baud", "115200", "--punch-every-ms", "2"});
+    ASSERT_TRUE(sim.ready());
+    LinkOptions options = ShortTimeouts();
+    options.serialDevices[0] = line;
+    WireLink serial(options);
+    ASSERT_TRUE(serial.ConnectSerial(1, kMachine, 115200));
+
+    size_t read = 0;
+    int32_t before = 0, after = 0;
+    ASSERT_TRUE(serial.GetStatusValue(kMachine, kStatusRecordCount, before));
+    // The load is one snapshot: the link checks that the count it was
+    // announced is the count that came.
+    const std::optional<size_t> first = LoadAndErase(serial, kMachine);
+    ASSERT_TRUE(first);
+    read += *first;
+    ASSERT_TRUE(serial.GetStatusValue(kMachine, kStatusRecordCount, after));
+    EXPECT_GE(*first, static_cast<size_t>(before));
+    EXPECT_GT(after, 0) << "the punches made while the log was sent stay on the terminal";
+
+    // A second and third transfer over TCP take what came since.
+    auto tcp = sim.Connect();
+    for (int round = 0; round < 2; ++round) {
+        std::this_thread::sleep_for(50ms);
+        const std::optional<size_t> more = LoadAndErase(*tcp, kMachine);
+        ASSERT_TRUE(more) << "round " << round;
+        read += *more;
+    }
+    serial.Disconnect();
+    tcp->Disconnect();
+    ASSERT_EQ(sim.Stop(), 0);
+
+    const nlohmann::json dump = Dump(state);
+    ASSERT_TRUE(dump.is_object());
+    const int64_t punches = dump["punchesAdded"].get<int64_t>();
+    EXPECT_GT(punches, 100);
+    // Every record was read exactly once or is still on the terminal.
+    EXPECT_EQ(static_cast<int64_t>(read + dump["records"].size()), kSeeded + punches);
 }

@@ -107,6 +107,12 @@ class CrashingFileSystem : public FileSystem {
 
     std::optional<std::string> ReadFile(const std::string& path) override { return Live(path); }
     bool Exists(const std::string& path) override { return live_.count(path) != 0; }
+    // A file's identity is its node: it follows the file through renames.
+    std::optional<FileIdentity> IdentityAt(const std::string& path) override {
+        const auto it = live_.find(path);
+        if (it == live_.end() || nodes_.at(it->second).directory) return std::nullopt;
+        return FileIdentity{0, static_cast<uint64_t>(it->second)};
+    }
 
     std::unique_ptr<WritableFile> OpenAppend(const std::string& path) override {
         Step();
@@ -185,6 +191,10 @@ class CrashingFileSystem : public FileSystem {
         uint64_t Size() override {
             Usable();
             return fs_.nodes_[node_].data.size();
+        }
+        FileIdentity Identity() override {
+            Usable();
+            return {0, static_cast<uint64_t>(node_)};
         }
         void Truncate(uint64_t length) override {
             fs_.Step();

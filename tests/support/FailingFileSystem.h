@@ -82,6 +82,9 @@ class FailingFileSystem : public FileSystem {
     void CopyPermissions(const std::string& from, const std::string& to) override {
         real_.CopyPermissions(from, to);
     }
+    std::optional<FileIdentity> IdentityAt(const std::string& path) override {
+        return real_.IdentityAt(path);
+    }
 
   private:
     class File : public WritableFile {
@@ -102,6 +105,7 @@ class FailingFileSystem : public FileSystem {
             inner_->Sync();
         }
         uint64_t Size() override { return inner_->Size(); }
+        FileIdentity Identity() override { return inner_->Identity(); }
         void Truncate(uint64_t length) override {
             fs_.Check(path_);
             inner_->Truncate(length);

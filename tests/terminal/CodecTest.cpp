@@ -407,6 +407,12 @@ TEST(RequestHandler, ReportsBadRequestsByStatus) {
              Status::Malformed},  // a name that is not UTF-8
         Case{RequestCode(Code::GetStatus), EncodePayload(IntValue{42}), Status::Failed},
         Case{RequestCode(Code::ReadUser), EncodePayload(IntValue{999}), Status::Failed},
+        Case{RequestCode(Code::ClearAttendanceRecords), EncodePayload(IntValue{1}),
+             Status::Malformed},  // no digest
+        Case{RequestCode(Code::ClearAttendanceRecords), EncodePayload(EraseRequest{4, 0}),
+             Status::Failed},  // more than the log holds
+        Case{RequestCode(Code::ClearAttendanceRecords), EncodePayload(EraseRequest{1, 0}),
+             Status::Failed},  // records the log does not begin with
     };
     for (const Case& c : cases) {
         const auto reply = handler.Handle(Frame{test::kMachine, c.code, 1, c.payload}, false);
@@ -416,6 +422,7 @@ TEST(RequestHandler, ReportsBadRequestsByStatus) {
         EXPECT_EQ(frames[0].payload, Bytes{static_cast<uint8_t>(c.expected)}) << int{c.code};
     }
     EXPECT_EQ(terminal.state().users.size(), test::SmallTerminal().users.size());
+    EXPECT_EQ(terminal.AttendanceLog().size(), test::SmallTerminal().log.size());
 }
 
 }  // namespace

@@ -113,6 +113,7 @@ TEST(ServerFaults, FailedClearLeavesTheTerminalAsItWas) {
     WireLink link(FastOptions());
     ASSERT_TRUE(link.ConnectNetwork("127.0.0.1", served.port));
     EXPECT_FALSE(link.ClearAttendanceLog(m));
+    EXPECT_FALSE(link.ClearAttendanceRecords(m, 0, RecordsDigest({})));
     EXPECT_FALSE(link.ClearAdministrators(m));
     EXPECT_FALSE(link.ClearAllData(m));
     EXPECT_EQ(link.LastFailure().kind, LinkFailureKind::Refused);

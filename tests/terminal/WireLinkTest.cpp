@@ -4,8 +4,10 @@
 
 #include <array>
 #include <functional>
+#include <future>
 #include <string>
 
+#include "ConditionalErase.h"
 #include "ScriptedPeer.h"
 #include "WireFixtures.h"
 #include "terminal/WireLink.h"
@@ -41,11 +43,12 @@ TEST(WireLinkNotConnected, EveryOperationAnswersFalse) {
     bool b = false;
     std::string s;
     AttendanceValues values;
-    const std::array<std::function<bool()>, 20> calls = {
+    const std::array<std::function<bool()>, 21> calls = {
         [&] { return link.SetLinkValue(m, 1); },
         [&] { return link.GetStatusValue(m, 2, i); },
         [&] { return link.LoadAttendanceLog(m); },
         [&] { return link.ClearAttendanceLog(m); },
+        [&] { return link.ClearAttendanceRecords(m, 0, 0); },
         [&] { return link.ClearAdministrators(m); },
         [&] { return link.ClearAllData(m); },
         [&] { return link.LoadUserIds(m); },
@@ -390,6 +393,35 @@ TEST(WireLinkPeers, AHandshakeOfAnotherVersionIsRefused) {
     EXPECT_FALSE(link.IsConnected());
     EXPECT_EQ(link.LastFailure().kind, LinkFailureKind::Protocol);
     EXPECT_EQ(link.LastFailure().detail, "cihazın protokol sürümü 2, beklenen 1");
+}
+
+// Runs f on the server's loop, the only thread that may touch its terminal
+// while it runs, and waits for it.
+template <class F>
+auto OnServer(ServedTerminal& served, F f) {
+    std::packaged_task<decltype(f())()> task(std::move(f));
+    auto done = task.get_future();
+    served.server.Post([&task] { task(); });
+    EXPECT_EQ(done.wait_for(5s), std::future_status::ready);
+    return done.get();
+}
+
+TEST(WireLinkErase, TheConditionalEraseTakesOnlyWhatWasRead) {
+    for (const ConditionalEraseCase& c : ConditionalEraseCases()) {
+        SCOPED_TRACE(c.name);
+        ServedTerminal served(EraseCaseTerminal(m, c));
+        WireLink link(FastOptions());
+        ASSERT_TRUE(link.ConnectNetwork("127.0.0.1", served.port));
+        ASSERT_TRUE(link.LoadAttendanceLog(m));
+        std::vector<AttendanceValues> read;
+        for (AttendanceValues v; link.NextAttendanceRecord(m, v);) read.push_back(v);
+        OnServer(served, [&] { AfterLoad(served.terminal, c); });
+        const auto [count, digest] = EraseRequestFor(read, c);
+        EXPECT_EQ(link.ClearAttendanceRecords(m, count, digest), c.erased);
+        EXPECT_EQ(OnServer(served, [&] { return UsersIn(served.terminal.AttendanceLog()); }),
+                  c.usersLeft);
+        EXPECT_TRUE(link.IsConnected()) << "a refused erase keeps the connection";
+    }
 }
 
 }  // namespace

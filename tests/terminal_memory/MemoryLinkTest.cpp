@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "ConditionalErase.h"
 #include "SampleTerminal.h"
 #include "terminal/MemoryLink.h"
 
@@ -40,6 +41,8 @@ std::vector<NamedOperation> AddressedOperations() {
         {"ClearAdministrators",
          [](TerminalLink& l, int32_t m) { return l.ClearAdministrators(m); }},
         {"ClearAllData", [](TerminalLink& l, int32_t m) { return l.ClearAllData(m); }},
+        {"ClearAttendanceRecords",
+         [](TerminalLink& l, int32_t m) { return l.ClearAttendanceRecords(m, 0, RecordsDigest({})); }},
         {"LoadUserIds", [](TerminalLink& l, int32_t m) { return l.LoadUserIds(m); }},
         {"LoadAllTemplates", [](TerminalLink& l, int32_t m) { return l.LoadAllTemplates(m); }},
         {"NextAttendanceRecord",
@@ -254,11 +257,20 @@ TEST(MemoryLink, DropAfterRecordsFailsALongerLogWholeAndDisconnects) {
 }
 
 TEST(MemoryLink, FailClearRefusesEveryClearAndChangesNothing) {
-    using Clear = bool (MemoryLink::*)(int32_t);
-    const std::array<std::pair<const char*, Clear>, 3> clears = {{
+    using Clear = std::function<bool(MemoryLink&, int32_t)>;
+    const std::array<std::pair<const char*, Clear>, 4> clears = {{
         {"ClearAttendanceLog", &MemoryLink::ClearAttendanceLog},
         {"ClearAdministrators", &MemoryLink::ClearAdministrators},
         {"ClearAllData", &MemoryLink::ClearAllData},
+        {"ClearAttendanceRecords",
+         [](MemoryLink& l, int32_t m) {
+             std::vector<AttendanceValues> read;
+             AttendanceValues v;
+             if (l.LoadAttendanceLog(m))
+                 while (l.NextAttendanceRecord(m, v)) read.push_back(v);
+             return l.ClearAttendanceRecords(m, static_cast<uint32_t>(read.size()),
+                                             RecordsDigest(read));
+         }},
     }};
     for (const auto& [name, clear] : clears) {
         SCOPED_TRACE(name);
@@ -266,7 +278,7 @@ TEST(MemoryLink, FailClearRefusesEveryClearAndChangesNothing) {
         MemoryLink link(terminal);
         link.failClear = true;
         ASSERT_TRUE(link.ConnectNetwork("127.0.0.1", 4370));
-        EXPECT_FALSE((link.*clear)(kSampleMachine));
+        EXPECT_FALSE(clear(link, kSampleMachine));
         EXPECT_EQ(link.LastFailure().kind, LinkFailureKind::Refused);
         EXPECT_TRUE(link.IsConnected()) << "a refused command keeps the connection";
         EXPECT_EQ(terminal.StatusValue(1), 3);
@@ -275,7 +287,7 @@ TEST(MemoryLink, FailClearRefusesEveryClearAndChangesNothing) {
         EXPECT_EQ(terminal.StatusValue(kStatusRecordCount), 3);
 
         link.failClear = false;
-        EXPECT_TRUE((link.*clear)(kSampleMachine));
+        EXPECT_TRUE(clear(link, kSampleMachine));
         EXPECT_EQ(link.LastFailure().kind, LinkFailureKind::None) << "a success forgets it";
         EXPECT_EQ(link.calls.back(), name);
     }
@@ -403,4 +415,21 @@ TEST(MemoryLink, TemplatesAreReadFromTheLoadAndWritesShowAtOnce) {
     ASSERT_TRUE(link.DeleteFingerTemplate(kSampleMachine, 2, 9));
     EXPECT_FALSE(link.ReadFingerTemplate(kSampleMachine, 2, 9, text, length));
     EXPECT_FALSE(terminal.ReadTemplate(2, 9));
+}
+
+TEST(MemoryLink, TheConditionalEraseTakesOnlyWhatWasRead) {
+    for (const test::ConditionalEraseCase& c : test::ConditionalEraseCases()) {
+        SCOPED_TRACE(c.name);
+        MemoryTerminal terminal(test::EraseCaseTerminal(kSampleMachine, c));
+        MemoryLink link(terminal);
+        ASSERT_TRUE(link.ConnectNetwork("127.0.0.1", 4370));
+        ASSERT_TRUE(link.LoadAttendanceLog(kSampleMachine));
+        std::vector<AttendanceValues> read;
+        for (AttendanceValues v; link.NextAttendanceRecord(kSampleMachine, v);) read.push_back(v);
+        test::AfterLoad(terminal, c);
+        const auto [count, digest] = test::EraseRequestFor(read, c);
+        EXPECT_EQ(link.ClearAttendanceRecords(kSampleMachine, count, digest), c.erased);
+        EXPECT_EQ(test::UsersIn(terminal.AttendanceLog()), c.usersLeft);
+        EXPECT_TRUE(link.IsConnected()) << "a refused erase keeps the connection";
+    }
 }
