@@ -46,6 +46,9 @@ class WatchedLink final : public TerminalLink {
     bool ClearAttendanceLog(int32_t m) override {
         return Must("ClearAttendanceLog", -1, inner_.ClearAttendanceLog(m));
     }
+    bool ClearAttendanceRecords(int32_t m, uint32_t count, uint64_t digest) override {
+        return Must("ClearAttendanceRecords", -1, inner_.ClearAttendanceRecords(m, count, digest));
+    }
     bool ClearAdministrators(int32_t m) override {
         return Must("ClearAdministrators", -1, inner_.ClearAdministrators(m));
     }
