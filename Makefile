@@ -45,10 +45,11 @@ test-asan:
 bench: build
 	QT_QPA_PLATFORM=offscreen scripts/bench.sh $(BUILD)
 
-# The fuzz build leaves the tests out (AKTARIM_TESTS=OFF in its preset).
+# The fuzz build leaves the tests out (AKTARIM_TESTS=OFF in its preset) and
+# builds only the fuzz targets.
 fuzz: deps
 	cmake --preset fuzz $(call fresh,build/fuzz) $(if $(LAUNCHER),-DCMAKE_CXX_COMPILER_LAUNCHER=$(LAUNCHER)) >/dev/null
-	cmake --build build/fuzz -j$(JOBS)
+	cmake --build build/fuzz -j$(JOBS) --target fuzzers
 	scripts/fuzz.sh build/fuzz $(or $(FUZZ_SECONDS),60)
 
 run: build
