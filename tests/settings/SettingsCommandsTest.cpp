@@ -428,6 +428,7 @@ struct RowCommand {
     const char* doneText;
     const char* terminalCall;  // the operation that does the work
 };
+void PrintTo(const RowCommand& c, std::ostream* os) { *os << c.name; }
 
 const std::array<RowCommand, 5> kRowCommands = {{
     {"bagtest", &SettingsCommands::bagtestClick, kCheckingText, kConnectedText, nullptr},
