@@ -153,6 +153,15 @@ int32_t StrToInt(std::string_view text) {
     return static_cast<int32_t>(value);
 }
 
+bool IsValidUtf8(std::string_view text) {
+    for (size_t i = 0; i < text.size();) {
+        int64_t cp = 0;
+        i += DecodeUtf8(text, i, cp);
+        if (cp < 0) return false;
+    }
+    return true;
+}
+
 size_t Utf8Length(std::string_view text) {
     size_t n = 0;
     for (size_t i = 0; i < text.size(); ++n) {

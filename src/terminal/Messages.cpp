@@ -1,5 +1,7 @@
 #include "terminal/Messages.h"
 
+#include "core/Text.h"
+
 namespace aktarim::wire {
 namespace {
 
@@ -98,41 +100,6 @@ bool PayloadReader::Bool() {
     const uint8_t v = U8();
     if (v > 1) return Fail();
     return v == 1;
-}
-
-bool IsValidUtf8(std::string_view text) {
-    size_t i = 0;
-    while (i < text.size()) {
-        const auto b = static_cast<uint8_t>(text[i]);
-        if (b < 0x80) {
-            ++i;
-            continue;
-        }
-        size_t extra = 0;
-        uint32_t cp = 0;
-        if ((b & 0xE0) == 0xC0) {
-            extra = 1;
-            cp = b & 0x1F;
-        } else if ((b & 0xF0) == 0xE0) {
-            extra = 2;
-            cp = b & 0x0F;
-        } else if ((b & 0xF8) == 0xF0) {
-            extra = 3;
-            cp = b & 0x07;
-        } else {
-            return false;
-        }
-        if (text.size() - i <= extra) return false;
-        for (size_t k = 1; k <= extra; ++k) {
-            const auto c = static_cast<uint8_t>(text[i + k]);
-            if ((c & 0xC0) != 0x80) return false;
-            cp = (cp << 6) | (c & 0x3F);
-        }
-        constexpr uint32_t kMinimum[] = {0, 0x80, 0x800, 0x10000};
-        if (cp < kMinimum[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-        i += extra + 1;
-    }
-    return true;
 }
 
 void Encode(PayloadWriter& w, const HelloRequest& v) { w.U8(v.version); }

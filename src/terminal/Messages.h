@@ -105,8 +105,6 @@ class PayloadReader {
     bool ok_ = true;
 };
 
-bool IsValidUtf8(std::string_view text);
-
 // Message bodies. A field list that two messages share uses one struct.
 struct HelloRequest {
     uint8_t version = kProtocolVersion;
