@@ -9,10 +9,16 @@ LAUNCHER := $(shell command -v ccache 2>/dev/null)
 
 DEB_PACKAGES := cmake make g++ clang pkg-config qt6-base-dev qt6-svg-dev libgl-dev \
 	libasio-dev libsqlite3-dev libcli11-dev nlohmann-json3-dev libgtest-dev libgmock-dev \
-	libbenchmark-dev libclang-rt-14-dev xvfb xauth fonts-dejavu-core bc \
+	libbenchmark-dev libclang-rt-14-dev xvfb xauth fonts-dejavu-core bc ninja-build clang-format-14 \
 	fonts-liberation2 qt6-translations-l10n
+# The one clang-format every machine and CI use (Debian 12's), with .clang-format.
+CLANG_FORMAT := clang-format-14
+# A build folder made by another generator (before the presets named Ninja)
+# is configured afresh: $(call fresh,DIR) gives --fresh for it.
+fresh = $(shell test -f $(1)/CMakeCache.txt && \
+	! grep -qx 'CMAKE_GENERATOR:INTERNAL=Ninja' $(1)/CMakeCache.txt && echo --fresh)
 
-.PHONY: all deps configure build test test-asan bench fuzz run gui clean format
+.PHONY: all deps configure build test test-asan bench fuzz run gui clean format format-check
 
 all: build
 
@@ -26,7 +32,7 @@ deps:
 	fi
 
 configure: deps
-	cmake --preset $(PRESET) -DAKTARIM_WERROR=$(WERROR) $(if $(LAUNCHER),-DCMAKE_CXX_COMPILER_LAUNCHER=$(LAUNCHER)) >/dev/null
+	cmake --preset $(PRESET) $(call fresh,$(BUILD)) -DAKTARIM_WERROR=$(WERROR) $(if $(LAUNCHER),-DCMAKE_CXX_COMPILER_LAUNCHER=$(LAUNCHER)) >/dev/null
 
 build: configure
 	cmake --build $(BUILD) -j$(JOBS)
@@ -40,9 +46,11 @@ test-asan:
 bench: build
 	QT_QPA_PLATFORM=offscreen scripts/bench.sh $(BUILD)
 
+# The fuzz build leaves the tests out (AKTARIM_TESTS=OFF in its preset) and
+# builds only the fuzz targets.
 fuzz: deps
-	cmake --preset fuzz >/dev/null
-	cmake --build build/fuzz -j$(JOBS)
+	cmake --preset fuzz $(call fresh,build/fuzz) $(if $(LAUNCHER),-DCMAKE_CXX_COMPILER_LAUNCHER=$(LAUNCHER)) >/dev/null
+	cmake --build build/fuzz -j$(JOBS) --target fuzzers
 	scripts/fuzz.sh build/fuzz $(or $(FUZZ_SECONDS),60)
 
 run: build
@@ -51,8 +59,13 @@ run: build
 gui: build
 	scripts/demo.sh gui $(BUILD)
 
-format:
-	find src tests bench fuzz -name '*.cpp' -o -name '*.h' | xargs clang-format -i
+# Every C++ file git tracks, formatted in place / checked (CI) with .clang-format.
+format: deps
+	git ls-files -z '*.cpp' '*.h' | xargs -0 $(CLANG_FORMAT) -i
+
+format-check: deps
+	@git ls-files -z '*.cpp' '*.h' | xargs -0 $(CLANG_FORMAT) --dry-run --Werror || \
+	    { echo "Not formatted as .clang-format says; 'make format' fixes it." >&2; exit 1; }
 
 clean:
 	rm -rf build

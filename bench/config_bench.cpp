@@ -5,6 +5,7 @@
 #include <fstream>
 #include <random>
 
+#include "LabelledMain.h"
 #include "core/DeviceConfig.h"
 #include "core/IniFile.h"
 
@@ -51,4 +52,4 @@ BENCHMARK(BM_Load50MbIni)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+AKTARIM_BENCHMARK_MAIN()

@@ -10,6 +10,7 @@
 #include <random>
 #include <string>
 
+#include "LabelledMain.h"
 #include "core/GridModel.h"
 #include "personnel/PersonnelCommands.h"
 #include "personnel/PersonnelStore.h"
@@ -230,4 +231,4 @@ BENCHMARK(BM_LoadBothGrids)
 
 }  // namespace
 
-BENCHMARK_MAIN();
+AKTARIM_BENCHMARK_MAIN()

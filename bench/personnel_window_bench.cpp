@@ -1,6 +1,7 @@
 // Opening the personnel window, offscreen, on a terminal of 3,000 users served
 // over loopback TCP and a personnel store of 10,000 persons: prints the
-// seconds from showing the window until both grids are filled.
+// seconds from showing the window until both grids are filled, as
+// `label: value s`.
 #include <QApplication>
 #include <chrono>
 #include <cstdio>
@@ -104,7 +105,8 @@ int main(int argc, char** argv) {
                 std::fprintf(stderr, "  %s\n", box.text.toUtf8().constData());
             status = 1;
         }
-        std::printf("%.3f\n", seconds);
+        std::printf("personnel window filled, %d terminal users and %d stored persons: %.3f s\n",
+                    kTerminalUsers, kStorePersons, seconds);
         window.cikisbutonClick();
     }
     server.Stop();

@@ -6,6 +6,7 @@
 #include <string>
 #include <thread>
 
+#include "LabelledMain.h"
 #include "terminal/MemoryTerminal.h"
 #include "terminal/TerminalServer.h"
 #include "terminal/WireLink.h"
@@ -98,4 +99,4 @@ BENCHMARK(TemplatesOverThrottledSerial)
 }  // namespace
 }  // namespace aktarim
 
-BENCHMARK_MAIN();
+AKTARIM_BENCHMARK_MAIN()

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# make bench: every benchmark of the project, figures on standard output.
+# make bench: every benchmark of the project, figures on standard output,
+# each on a line of its own as `label: value unit`.
 set -euo pipefail
 build=${1:-build/release}
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -10,7 +11,7 @@ for b in "$build"/bench/*_bench; do
     [ "$(basename "$b")" = main_window_bench ] && continue  # driven by transfer-bench.sh
     [ -x "$b" ] || continue
     echo "== $(basename "$b")"
-    "$b" --benchmark_counters_tabular=true
+    "$b"
     echo
 done
 if [ -x "$root/scripts/transfer-bench.sh" ]; then

@@ -32,10 +32,11 @@ start_sim() {
     exit 1
 }
 
+# Both modes start from freshly seeded terminals and an empty record file:
+# the transfer of `make run` erases the terminals' logs, so terminals kept
+# from it would open in `make gui` with nothing to transfer.
 mkdir -p "$demo"
-if [ "$mode" = run ]; then
-    rm -rf "$demo/yedekler" "$demo/qb400.txt" "$demo"/*.db
-fi
+rm -rf "$demo/yedekler" "$demo/qb400.txt" "$demo"/*.db
 start_sim giris --listen 127.0.0.1:0 --machine 1 --seed 1 --seed-users 40 --seed-templates 2 --seed-records 5000
 start_sim cikis --listen 127.0.0.1:0 --serial-link "$demo/ttyDEMO" --machine 2 --seed 2 --seed-users 20 --seed-records 500
 

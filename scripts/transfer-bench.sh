@@ -29,13 +29,14 @@ for _ in $(seq "$runs"); do
     cli_times+=("$(echo "$end - $start" | bc)")
 done
 lines=$(wc -l <"$work/qb400.txt")
-cli=$(printf '%s\n' "${cli_times[@]}" | median)
-echo "aktarim-cli transfer, 100000 records over loopback TCP: median ${cli} s of $runs runs ($lines lines written in all)"
+cli=$(printf '%s\n' "${cli_times[@]}" | median | LC_ALL=C xargs printf '%.3f')
+echo "aktarim-cli transfer, 100000 records over loopback TCP, median of $runs runs: ${cli} s"
+echo "lines written by the $runs aktarim-cli runs: $lines lines"
 
 if [ -x "$build/bench/main_window_bench" ]; then
     gui=$("$build/bench/main_window_bench" "$work" "$runs")
-    echo "main window transfer (offscreen), same terminal: median ${gui} s of $runs runs"
-    echo "ratio main window / cli: $(echo "scale=2; $gui / $cli" | bc)"
+    echo "main window transfer (offscreen), same terminal, median of $runs runs: ${gui} s"
+    echo "main window time / aktarim-cli time: $(echo "scale=4; $gui / $cli" | bc | LC_ALL=C xargs printf '%.2f') x"
 fi
 
 # The window must not freeze while a slow terminal is read: 3,000 records

@@ -23,8 +23,9 @@ std::string Utf8ToUtf16Le(std::string_view text);
 int32_t StrToInt(std::string_view text);
 std::string NotAnIntegerMessage(std::string_view text);
 
-// Well-formed UTF-8: no overlong forms, no surrogates, nothing past U+10FFFF,
-// no sequence cut short.
+// Well-formed UTF-8: no stray or missing continuation byte, no overlong form,
+// no surrogate, nothing past U+10FFFF. The one decoder behind every function
+// here, and behind the wire's check of the texts a terminal sends.
 bool IsValidUtf8(std::string_view text);
 
 // Length and prefix counted in characters, not bytes.

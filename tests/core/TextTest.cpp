@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <string>
 
 #include "core/Errors.h"
 #include "core/Text.h"
@@ -37,29 +38,6 @@ TEST(Cp1254, CharactersOutsideTheCodePageBecomeQuestionMarks) {
     EXPECT_EQ(Utf8ToCp1254("\xFF\xFE"), "??");
 }
 
-TEST(Utf8, TellsWellFormedTextFromEverythingElse) {
-    struct Case {
-        const char* name;
-        std::string text;
-        bool valid;
-    };
-    const std::array<Case, 12> cases = {{
-        {"empty", "", true},
-        {"Turkish letters", "Çağrı Öğüt İşık", true},
-        {"four bytes", "\xF0\x9F\x98\x80", true},
-        {"the last code point", "\xF4\x8F\xBF\xBF", true},
-        {"overlong two bytes", "\xC0\x80", false},
-        {"overlong three bytes", "\xE0\x80\x80", false},
-        {"a surrogate", "\xED\xA0\x80", false},
-        {"past U+10FFFF", "\xF4\x90\x80\x80", false},
-        {"cut short at the end", "ab\xC3", false},
-        {"lone continuation byte", "a\x80" "b", false},
-        {"five-byte lead", "\xF8\x88\x80\x80\x80", false},
-        {"a lead without its continuation", "\xC3" "a", false},
-    }};
-    for (const Case& c : cases) EXPECT_EQ(IsValidUtf8(c.text), c.valid) << c.name;
-}
-
 TEST(StrToInt, AcceptsSignedDecimal32Bit) {
     struct Case {
         const char* text;
@@ -81,6 +59,36 @@ TEST(StrToInt, RejectsEverythingElseWithTheSystemsMessage) {
             EXPECT_EQ(std::string(e.what()), std::string("'") + text + "' is not a valid integer value");
         }
     }
+}
+
+TEST(Utf8, ValidityFollowsTheEncodingRules) {
+    struct Case {
+        const char* label;
+        std::string text;
+        bool valid;
+    };
+    const std::array cases = {
+        Case{"empty", "", true},
+        Case{"ASCII with a NUL", std::string("a\0b", 3), true},
+        Case{"Turkish letters", "Çıkış İĞ", true},
+        Case{"three bytes (euro)", "\xE2\x82\xAC", true},
+        Case{"four bytes, the last code point", "\xF4\x8F\xBF\xBF", true},
+        Case{"lone continuation byte", "a\x80", false},
+        Case{"lead byte cut at the end", "x\xC3", false},
+        Case{"four-byte lead cut short", "\xF0\x9F\x98", false},
+        Case{"lead byte followed by ASCII", "\xC3(", false},
+        Case{"overlong slash", "\xC0\xAF", false},
+        Case{"overlong three bytes", "\xE0\x80\x80", false},
+        Case{"surrogate", "\xED\xA0\x80", false},
+        Case{"past U+10FFFF", "\xF4\x90\x80\x80", false},
+        Case{"byte that never leads", "\xFF", false},
+        Case{"1254 byte of a Turkish letter", "\xFD", false},
+        Case{"emoji, four bytes", "\xF0\x9F\x98\x80", true},
+        Case{"overlong NUL", "\xC0\x80", false},
+        Case{"continuation byte between ASCII", "a\x80" "b", false},
+        Case{"five-byte lead", "\xF8\x88\x80\x80\x80", false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(IsValidUtf8(c.text), c.valid) << c.label;
 }
 
 TEST(Utf8, LengthAndPrefixCountCharacters) {

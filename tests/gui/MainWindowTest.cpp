@@ -448,6 +448,7 @@ struct DeleteOptionCase {
     bool ticked;
     std::optional<std::string> storedAfter;  // nullopt: the file is untouched
 };
+void PrintTo(const DeleteOptionCase& c, std::ostream* os) { *os << c.name; }
 
 class DeleteOptionAtStart : public MainWindowTest,
                             public ::testing::WithParamInterface<DeleteOptionCase> {};
@@ -607,6 +608,7 @@ struct TransferCase {
     bool deleteAfter;
     size_t logLeft;
 };
+void PrintTo(const TransferCase& c, std::ostream* os) { *os << c.name; }
 
 class TransferFromWindow : public MainWindowTest,
                            public ::testing::WithParamInterface<TransferCase> {};

@@ -432,6 +432,7 @@ struct RowCommand {
     const char* doneText;
     const char* terminalCall;  // the operation that does the work
 };
+void PrintTo(const RowCommand& c, std::ostream* os) { *os << c.name; }
 
 const std::array<RowCommand, 5> kRowCommands = {{
     {"bagtest", &SettingsCommands::TestSelectedDevice, kCheckingText, kConnectedText, nullptr},

@@ -189,7 +189,12 @@ TEST_P(DemoShapes, RecordsCoverEveryStateInTimeOrderOnPastDays) {
 
 INSTANTIATE_TEST_SUITE_P(Shapes, DemoShapes,
                          testing::Values(Shape{0, 0, 0}, Shape{1, 6, 1}, Shape{3, 10, 10},
-                                         Shape{0, 25, 0}, Shape{50, 1000, 3}, Shape{300, 5000, 2}));
+                                         Shape{0, 25, 0}, Shape{50, 1000, 3}, Shape{300, 5000, 2}),
+                         [](const testing::TestParamInfo<Shape>& info) {
+                             const Shape& s = info.param;
+                             return std::to_string(s.users) + "users_" + std::to_string(s.records) +
+                                    "records_" + std::to_string(s.templates) + "templates";
+                         });
 
 TEST(MakePunch, APunchOfAUserOfTheTerminalAtItsOwnClock) {
     TerminalState state;

@@ -42,9 +42,10 @@ LinkOptions ShortTimeouts() {
 // A running simulator on a free loopback port; stopped with SIGTERM at the end.
 class RunningSim {
   public:
+    // The port file of an earlier simulator in the same folder goes before
+    // this one starts: removed afterwards, it might be the new port that goes.
     RunningSim(const TempDir& dir, std::vector<std::string> extra)
-        : portFile_(dir.File("port")), process_(Args(std::move(extra))) {
-        std::filesystem::remove(portFile_);
+        : portFile_(FreshPortFile(dir)), process_(Args(std::move(extra))) {
         ready_ = process_.started() && process_.WaitForLine("ready", 10s);
         if (!ready_) return;
         std::ifstream in(portFile_);
@@ -71,6 +72,12 @@ class RunningSim {
     }
 
   private:
+    static std::string FreshPortFile(const TempDir& dir) {
+        const std::string path = dir.File("port");
+        std::filesystem::remove(path);
+        return path;
+    }
+
     std::vector<std::string> Args(std::vector<std::string> extra) const {
         std::vector<std::string> args = {kSim, "--listen", "127.0.0.1:0", "--port-file", portFile_};
         args.insert(args.end(), extra.begin(), extra.end());

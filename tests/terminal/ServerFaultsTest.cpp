@@ -84,7 +84,8 @@ TEST_P(DropAfterRecords, NeverGivesAShortLog) {
 }
 
 INSTANTIATE_TEST_SUITE_P(ServerFaults, DropAfterRecords,
-                         ::testing::Values(0, 1, 700, 2500, 4999, 5000));
+                         ::testing::Values(0, 1, 700, 2500, 4999, 5000),
+                         ::testing::PrintToStringParamName());
 
 TEST(ServerFaults, WrongMachineRepliesAreIgnored) {
     ServedTerminal served(SmallTerminal(), Faults([&](ServerFaults& f) { f.wrongMachine = true; }),
