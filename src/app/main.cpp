@@ -5,25 +5,31 @@
 #include <QDir>
 #include <QFileInfo>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <string>
 
 #include "core/DeviceConfig.h"
 #include "core/IniFile.h"
+#include "core/Version.h"
 #include "forms/AppState.h"
 #include "forms/ApplicationWindows.h"
 #include "forms/FormStyle.h"
 
 namespace {
 
-constexpr const char* kUsage = "Kullanım: aktarim [--home KLASÖR]\n";
+constexpr const char* kUsage = "Kullanım: aktarim [--home KLASÖR] [--version]\n";
 
 // The program folder: --home DIR, or the folder of the executable. Nothing
 // else is accepted (Qt has already taken its own options out).
 std::optional<std::string> ProgramFolder(const QStringList& arguments) {
     std::optional<QString> home;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
+        if (arguments[i] == QLatin1String("--version") && arguments.size() == 2) {
+            std::printf("aktarim %s\n", aktarim::kVersion);
+            std::exit(0);
+        }
         if (arguments[i] == QLatin1String("--home") && i + 1 < arguments.size() && !home) {
             home = arguments[++i];
         } else {

@@ -1,7 +1,5 @@
 #include "cli/Commands.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <ctime>
 #include <iostream>
@@ -12,6 +10,7 @@
 #include "core/Errors.h"
 #include "core/FileSystem.h"
 #include "core/IniFile.h"
+#include "core/Platform.h"
 #include "core/Transfer.h"
 #include "settings/SettingsCommands.h"
 #include "terminal/ConnectionRules.h"
@@ -42,7 +41,7 @@ std::optional<std::vector<int>> SelectDevices(const Configuration& config, const
 class ConsoleView : public TransferView {
 public:
     ConsoleView(const GridModel& grid, const DeviceTable& devices, const AttendanceTransfer* transfer)
-        : grid_(grid), devices_(devices), transfer_(transfer), tty_(::isatty(STDOUT_FILENO) == 1) {}
+        : grid_(grid), devices_(devices), transfer_(transfer), tty_(StandardOutputIsTerminal()) {}
     void RepaintGrid() override {
         if (!tty_ || transfer_ == nullptr) return;
         const int number = transfer_->transferRow();
@@ -175,12 +174,7 @@ int TransferCommand(const CliContext& context, const std::vector<int>& numbers, 
     settings.recordFilePath = config.recordFilePath;
     const bool erase = eraseLog.value_or(config.deleteAfterTransfer);
     settings.deleteAfterTransfer = [erase] { return erase; };
-    settings.today = [] {
-        const std::time_t now = std::time(nullptr);
-        std::tm local{};
-        localtime_r(&now, &local);
-        return local;
-    };
+    settings.today = [] { return LocalTime(std::time(nullptr)); };
     ConsoleView view(grid, config.devices, nullptr);
     AttendanceTransfer transfer(grid, config.devices, *link, view, settings);
     view.SetTransfer(&transfer);

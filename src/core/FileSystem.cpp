@@ -1,8 +1,12 @@
 #include "core/FileSystem.h"
 
+#ifndef _WIN32
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#else
+#include <process.h>  // getpid; the Windows forms are in FileSystemWindows.cpp
+#endif
 
 #include <atomic>
 #include <cerrno>
@@ -14,6 +18,7 @@
 
 namespace aktarim {
 namespace {
+#ifndef _WIN32
 
 [[noreturn]] void ThrowIo(int errorNumber) { throw AppError(ErrorKind::Io, IoErrorText(errorNumber)); }
 
@@ -109,6 +114,7 @@ private:
     }
 };
 
+#endif
 }  // namespace
 
 std::optional<std::string> FileSystem::ReadTail(const std::string& path, uint64_t count) {
@@ -118,10 +124,12 @@ std::optional<std::string> FileSystem::ReadTail(const std::string& path, uint64_
     return content;
 }
 
+#ifndef _WIN32
 FileSystem& RealFileSystem() {
     static PosixFileSystem fs;
     return fs;
 }
+#endif
 
 std::string IoErrorText(int errorNumber) {
     switch (errorNumber) {
@@ -131,13 +139,17 @@ std::string IoErrorText(int errorNumber) {
         case EPERM:
         case EROFS: return "File access denied";
         case ENOSPC:
-        case EDQUOT: return "Disk full";
+#ifdef EDQUOT
+        case EDQUOT:
+#endif
+            return "Disk full";
         case EMFILE:
         case ENFILE: return "Too many open files";
         default: return "I/O error " + std::to_string(errorNumber);
     }
 }
 
+#ifndef _WIN32
 std::string DirectoryOf(const std::string& path) {
     const auto slash = path.find_last_of('/');
     if (slash == std::string::npos) return ".";
@@ -155,6 +167,7 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
     if (folder.empty()) return name;
     return folder.back() == '/' ? folder + name : folder + "/" + name;
 }
+#endif
 
 void WriteFileAtomically(FileSystem& fs, const std::string& path, std::string_view content) {
     static std::atomic<unsigned> counter{0};

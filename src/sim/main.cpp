@@ -19,6 +19,7 @@
 #include <thread>
 
 #include "core/Errors.h"
+#include "core/Version.h"
 #include "sim/DemoData.h"
 #include "sim/PersistentTerminal.h"
 #include "sim/StateJson.h"
@@ -168,6 +169,7 @@ int Serve(const Options& options) {
 
 int main(int argc, char** argv) {
     CLI::App app{"Serves one simulated fingerprint attendance terminal."};
+    app.set_version_flag("--version", std::string("terminal-sim ") + aktarim::kVersion);
     Options options;
     app.add_option("--listen", options.listen, "TCP address HOST:PORT (port 0: any free port)")
         ->capture_default_str();
