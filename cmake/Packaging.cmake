@@ -44,6 +44,8 @@ endif()
 install(TARGETS aktarim-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT aktarim)
 if(AKTARIM_GUI)
   install(TARGETS aktarim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT aktarim)
+  install(PROGRAMS ${PROJECT_SOURCE_DIR}/packaging/aktarim-user
+          DESTINATION lib/aktarim COMPONENT aktarim)
   install(FILES ${PROJECT_SOURCE_DIR}/packaging/aktarim.desktop
           DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT aktarim)
   install(FILES ${PROJECT_SOURCE_DIR}/resources/transfer.svg
@@ -55,12 +57,12 @@ install(FILES ${PROJECT_SOURCE_DIR}/packaging/aktarim-transfer.service
         DESTINATION lib/systemd/system COMPONENT aktarim)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/docs/protocol.md
               ${PROJECT_SOURCE_DIR}/docs/reliability.md
-        DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT aktarim)
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/aktarim COMPONENT aktarim)
 
 # The --help texts, written by the programs themselves at build time.
 set(helpDir ${CMAKE_BINARY_DIR}/help)
 add_custom_command(OUTPUT ${helpDir}/aktarim-cli.txt
-  COMMAND ${CMAKE_COMMAND} -DPROGRAM=$<TARGET_FILE:aktarim-cli> "-DSUBCOMMANDS=devices\\;test\\;transfer\\;clock"
+  COMMAND ${CMAKE_COMMAND} -DPROGRAM=$<TARGET_FILE:aktarim-cli> -DSUBCOMMANDS=devices,test,transfer,clock
           -DOUTPUT=${helpDir}/aktarim-cli.txt -P ${PROJECT_SOURCE_DIR}/packaging/HelpText.cmake
   DEPENDS aktarim-cli ${PROJECT_SOURCE_DIR}/packaging/HelpText.cmake VERBATIM)
 set(helpFiles ${helpDir}/aktarim-cli.txt)
@@ -75,7 +77,7 @@ if(AKTARIM_SIM)
           COMPONENT sim)
 endif()
 add_custom_target(help_texts ALL DEPENDS ${helpFiles})
-install(FILES ${helpDir}/aktarim-cli.txt DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT aktarim)
+install(FILES ${helpDir}/aktarim-cli.txt DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/aktarim COMPONENT aktarim)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_DEB_COMPONENT_INSTALL ON)

@@ -14,5 +14,12 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
+# Tests of a cross build run under Wine (WINEPREFIX chooses the prefix).
+find_program(AKTARIM_WINE NAMES wine64 wine PATHS /usr/lib/wine NO_DEFAULT_PATH)
+find_program(AKTARIM_WINE NAMES wine64 wine PATHS /usr/lib/wine)
+if(AKTARIM_WINE)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${AKTARIM_WINE})
+endif()
+
 # One .exe with nothing beside it: the C++ run-time and winpthreads linked in.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")

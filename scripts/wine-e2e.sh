@@ -3,7 +3,8 @@
 # over loopback TCP and once over a serial port (COM2 of the Wine prefix
 # linked to the simulator's pseudo-terminal), beside the Linux aktarim-cli on
 # identical copies of the same terminals: the record file and every backup
-# must be equal byte for byte, and both terminals' logs erased.
+# must be equal byte for byte, and both terminals' logs erased. First the
+# Windows build's own unit tests (text, INI files, device list) under Wine.
 #
 #   scripts/wine-e2e.sh LINUX_BUILD WINDOWS_BUILD
 set -euo pipefail
@@ -73,6 +74,12 @@ for build in linux windows; do
     cp "$work/serial.db" "$work/$build-serial.db"
 done
 wait "$wineboot" || fail "wineboot did not finish (see $work/wineboot.log)"
+
+start=$SECONDS
+# ctest runs them through the toolchain's emulator, Wine, in this prefix.
+ctest --test-dir "$windows_build" --output-on-failure --timeout 300 ||
+    fail "the Windows unit tests failed under Wine"
+echo "wine-e2e: Windows unit tests done in $((SECONDS - start)) s"
 
 # write_ini HOME PORT [SERIAL_DEVICE]: both devices; the record file by a
 # relative name with Turkish letters, in the current folder as always.

@@ -1,5 +1,7 @@
 #include "core/Platform.h"
 
+#include <cstdlib>
+
 #include "core/Errors.h"
 
 #ifdef _WIN32
@@ -52,7 +54,18 @@ bool IsFolder(const std::string& path) {
     }
 }
 
-void PrepareConsole() { ::SetConsoleOutputCP(CP_UTF8); }
+namespace {
+UINT previousOutputCodePage = 0;
+}  // namespace
+
+// The console keeps its code page after the program ends, so the one the
+// user had (often 857 in Turkish Windows) is put back on the way out.
+void PrepareConsole() {
+    previousOutputCodePage = ::GetConsoleOutputCP();
+    if (previousOutputCodePage == 0 || previousOutputCodePage == CP_UTF8) return;
+    if (::SetConsoleOutputCP(CP_UTF8))
+        std::atexit([] { ::SetConsoleOutputCP(previousOutputCodePage); });
+}
 
 Utf8Arguments::Utf8Arguments(int argc, char** argv) {
     int count = 0;

@@ -168,7 +168,7 @@ int Serve(const Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    CLI::App app{"Serves one simulated fingerprint attendance terminal."};
+    CLI::App app{"Serves one simulated fingerprint attendance terminal.", "terminal-sim"};
     app.set_version_flag("--version", std::string("terminal-sim ") + aktarim::kVersion);
     Options options;
     app.add_option("--listen", options.listen, "TCP address HOST:PORT (port 0: any free port)")
