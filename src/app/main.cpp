@@ -5,10 +5,10 @@
 #include <QDir>
 #include <QFileInfo>
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "core/DeviceConfig.h"
 #include "core/IniFile.h"
@@ -26,10 +26,6 @@ constexpr const char* kUsage = "Kullanım: aktarim [--home KLASÖR] [--version]\
 std::optional<std::string> ProgramFolder(const QStringList& arguments) {
     std::optional<QString> home;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
-        if (arguments[i] == QLatin1String("--version") && arguments.size() == 2) {
-            std::printf("aktarim %s\n", aktarim::kVersion);
-            std::exit(0);
-        }
         if (arguments[i] == QLatin1String("--home") && i + 1 < arguments.size() && !home) {
             home = arguments[++i];
         } else {
@@ -49,6 +45,11 @@ std::optional<std::string> ProgramFolder(const QStringList& arguments) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Before QApplication, which needs a display.
+    if (argc == 2 && std::string_view(argv[1]) == "--version") {
+        std::printf("aktarim %s\n", aktarim::kVersion);
+        return 0;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Aktarım"));
     QApplication::setWindowIcon(
