@@ -9,10 +9,12 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "core/DeviceConfig.h"
 #include "core/Errors.h"
 #include "core/IniFile.h"
+#include "core/Version.h"
 #include "forms/AppState.h"
 #include "forms/ApplicationWindows.h"
 #include "forms/FormStyle.h"
@@ -21,7 +23,7 @@
 
 namespace {
 
-constexpr const char* kUsage = "Kullanım: aktarim [--home KLASÖR] [--trace DOSYA]\n";
+constexpr const char* kUsage = "Kullanım: aktarim [--home KLASÖR] [--trace DOSYA] [--version]\n";
 
 struct Arguments {
     std::string programFolder;
@@ -61,6 +63,11 @@ std::optional<Arguments> ReadArguments(const QStringList& arguments) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Before QApplication, which needs a display.
+    if (argc == 2 && std::string_view(argv[1]) == "--version") {
+        std::printf("aktarim %s\n", aktarim::kVersion);
+        return 0;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Aktarım"));
     QApplication::setWindowIcon(

@@ -1,7 +1,5 @@
 #include "cli/Commands.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <ctime>
 #include <iostream>
@@ -13,6 +11,7 @@
 #include "core/Errors.h"
 #include "core/FileSystem.h"
 #include "core/IniFile.h"
+#include "core/Platform.h"
 #include "core/Transfer.h"
 #include "settings/ClockSession.h"
 #include "terminal/ConnectionRules.h"
@@ -43,7 +42,7 @@ std::optional<std::vector<int>> SelectDevices(const Configuration& config, const
 class ConsoleProgress {
 public:
     explicit ConsoleProgress(const DeviceTable& devices)
-        : devices_(devices), tty_(::isatty(STDOUT_FILENO) == 1) {}
+        : devices_(devices), tty_(StandardOutputIsTerminal()) {}
     void Show(const TransferEvent& event) {
         if (!tty_) return;
         if (const auto* progress = std::get_if<RecordProgress>(&event))
@@ -176,12 +175,7 @@ int TransferCommand(const CliContext& context, const std::vector<int>& numbers, 
     settings.recordFilePath = config->recordFilePath;
     const bool erase = eraseLog.value_or(config->deleteAfterTransfer);
     settings.deleteAfterTransfer = [erase] { return erase; };
-    settings.today = [] {
-        const std::time_t now = std::time(nullptr);
-        std::tm local{};
-        localtime_r(&now, &local);
-        return local;
-    };
+    settings.today = [] { return LocalTime(std::time(nullptr)); };
     ConsoleProgress progress(config->devices);
     AttendanceTransfer transfer(config->devices, *link,
                                 [&progress](const TransferEvent& event) { progress.Show(event); },

@@ -8,16 +8,23 @@
 #include "core/Errors.h"
 #include "core/FileSystem.h"
 #include "core/IniFile.h"
+#include "core/Platform.h"
+#include "core/Version.h"
 #include "terminal/LinkOptions.h"
 #include "terminal/WireLink.h"
 #include "terminal/WireTrace.h"
 
 int main(int argc, char** argv) {
     using namespace aktarim;
+    PrepareConsole();
+    Utf8Arguments arguments(argc, argv);
     CLI::App app{"Aktarım: parmak izi cihazlarından kayıt aktarımı", "aktarim-cli"};
+    app.set_version_flag("--version", std::string("aktarim-cli ") + kVersion, "Sürümü yazar");
     app.require_subcommand(1);
     std::string home;
-    app.add_option("--home", home, "Program klasörü yerine kullanılacak klasör")->check(CLI::ExistingDirectory);
+    app.add_option("--home", home, "Program klasörü yerine kullanılacak klasör")->check(CLI::Validator(
+        [](const std::string& path) { return IsFolder(path) ? std::string() : "Directory does not exist: " + path; },
+        "DIR"));
     std::string tracePath;
     app.add_option("--trace", tracePath, "Cihazlarla giden ve gelen her çerçeveyi bu dosyaya ekler");
 
@@ -49,7 +56,7 @@ int main(int argc, char** argv) {
     auto* personnel = AddPersonnelCommands(app, personnelRequest);
 
     try {
-        app.parse(argc, argv);
+        app.parse(arguments.Count(), arguments.Values());
     } catch (const CLI::ParseError& e) {
         const int code = app.exit(e);
         return code == 0 ? kExitOk : kExitUsage;

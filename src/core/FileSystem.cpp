@@ -1,8 +1,12 @@
 #include "core/FileSystem.h"
 
+#ifndef _WIN32
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#else
+#include <process.h>  // getpid; the Windows forms are in FileSystemWindows.cpp
+#endif
 
 #include <atomic>
 #include <cerrno>
@@ -14,6 +18,7 @@
 
 namespace aktarim {
 namespace {
+#ifndef _WIN32
 
 [[noreturn]] void ThrowIo(int errorNumber) { throw AppError(ErrorKind::Io, IoErrorText(errorNumber)); }
 
@@ -156,6 +161,7 @@ private:
     }
 };
 
+#endif
 }  // namespace
 
 std::optional<std::string> FileSystem::ReadTail(const std::string& path, uint64_t count) {
@@ -181,10 +187,12 @@ PathKind FileSystem::KindOf(const std::string& path) {
     }
 }
 
+#ifndef _WIN32
 FileSystem& RealFileSystem() {
     static PosixFileSystem fs;
     return fs;
 }
+#endif
 
 std::string IoErrorText(int errorNumber) {
     switch (errorNumber) {
@@ -194,7 +202,10 @@ std::string IoErrorText(int errorNumber) {
         case EPERM:
         case EROFS: return "Dosyaya erişim engellendi";
         case ENOSPC:
-        case EDQUOT: return "Disk dolu";
+#ifdef EDQUOT
+        case EDQUOT:
+#endif
+            return "Disk dolu";
         case EMFILE:
         case ENFILE: return "Açık dosya sayısı çok fazla";
         default: return "G/Ç hatası " + std::to_string(errorNumber);
@@ -212,6 +223,7 @@ bool ShrinkTo(WritableFile& file, uint64_t length) {
     return true;
 }
 
+#ifndef _WIN32
 std::string DirectoryOf(const std::string& path) {
     const auto slash = path.find_last_of('/');
     if (slash == std::string::npos) return ".";
@@ -229,6 +241,7 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
     if (folder.empty()) return name;
     return folder.back() == '/' ? folder + name : folder + "/" + name;
 }
+#endif
 
 void WriteFileAtomically(FileSystem& fs, const std::string& path, std::string_view content) {
     static std::atomic<unsigned> counter{0};

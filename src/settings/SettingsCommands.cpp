@@ -5,18 +5,13 @@
 #include "core/DeviceConnect.h"
 #include "core/IniFile.h"
 #include "core/NumberField.h"
+#include "core/Platform.h"
 #include "core/Text.h"
 #include "terminal/ConnectionRules.h"
 #include "core/TerminalLink.h"
 
 namespace aktarim {
 namespace {
-
-std::tm LocalTime(std::time_t moment) {
-    std::tm local{};
-    localtime_r(&moment, &local);
-    return local;
-}
 
 ConnectionTexts RowConnectionTexts(const GridModel& grid, int row) {
     return {grid.Text(kFieldConnectionType, row), grid.Text(kFieldMachineNumber, row),

@@ -20,6 +20,7 @@
 #include <thread>
 
 #include "core/Errors.h"
+#include "core/Version.h"
 #include "sim/DemoData.h"
 #include "sim/PersistentTerminal.h"
 #include "sim/StateJson.h"
@@ -177,7 +178,8 @@ int Serve(const Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    CLI::App app{"Serves one simulated fingerprint attendance terminal."};
+    CLI::App app{"Serves one simulated fingerprint attendance terminal.", "terminal-sim"};
+    app.set_version_flag("--version", std::string("terminal-sim ") + aktarim::kVersion);
     Options options;
     app.add_option("--listen", options.listen, "TCP address HOST:PORT (port 0: any free port)")
         ->capture_default_str();

@@ -1,5 +1,7 @@
 #include "terminal/MemoryTerminal.h"
 
+#include "core/Platform.h"
+
 namespace aktarim {
 
 MemoryTerminal::MemoryTerminal(TerminalState state) : state_(std::move(state)) {}
@@ -44,8 +46,7 @@ std::vector<std::pair<std::pair<int32_t, int32_t>, std::string>> MemoryTerminal:
 
 ClockValue MemoryTerminal::Clock(std::time_t pcNow) const {
     const std::time_t t = pcNow + static_cast<std::time_t>(state_.clockOffsetSeconds);
-    std::tm local{};
-    localtime_r(&t, &local);
+    const std::tm local = LocalTime(t);
     return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec};
 }
 
