@@ -246,7 +246,7 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
 void WriteFileAtomically(FileSystem& fs, const std::string& path, std::string_view content) {
     static std::atomic<unsigned> counter{0};
     const std::string target = fs.ResolveLinks(path);
-    const std::string name = target.substr(target.find_last_of('/') + 1);
+    const std::string name = target.substr(target.find_last_of("/\\") + 1);
     WriteFileAtomically(fs, target, content,
                         name + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
 }
@@ -256,7 +256,7 @@ void WriteFileAtomically(FileSystem& fs, const std::string& path, std::string_vi
     const std::string target = fs.ResolveLinks(path);
     const bool replacing = fs.Exists(target);
     // Renaming over a read-only file would succeed; the user meant it to stay.
-    if (replacing && !fs.MayWrite(target)) ThrowIo(EACCES);
+    if (replacing && !fs.MayWrite(target)) throw AppError(ErrorKind::Io, IoErrorText(EACCES));
     const std::string temp = JoinPath(DirectoryOf(target), tempName);
     try {
         auto file = fs.Create(temp);

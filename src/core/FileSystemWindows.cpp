@@ -38,6 +38,15 @@ int ErrnoFromWindows(DWORD error) {
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
+// The volume and the file index: what tells one file from another, as the
+// device and inode do on POSIX.
+std::optional<FileIdentity> IdentityOf(HANDLE handle) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!::GetFileInformationByHandle(handle, &info)) return std::nullopt;
+    return FileIdentity{info.dwVolumeSerialNumber,
+                        (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+}
+
 // Other programs (the payroll program above all) may read, rename or delete
 // the record file while it is open here.
 HANDLE OpenHandle(const std::string& path, DWORD access, DWORD disposition) {
@@ -77,6 +86,11 @@ public:
         position.QuadPart = static_cast<LONGLONG>(length);
         if (!::SetFilePointerEx(handle_, position, nullptr, FILE_BEGIN) || !::SetEndOfFile(handle_))
             ThrowLastError();
+    }
+    FileIdentity Identity() override {
+        const std::optional<FileIdentity> identity = IdentityOf(handle_);
+        if (!identity) ThrowLastError();
+        return *identity;
     }
     void Close() override {
         const HANDLE handle = handle_;
@@ -168,6 +182,20 @@ public:
         } catch (const AppError&) {
             return false;
         }
+    }
+
+    std::optional<FileIdentity> IdentityAt(const std::string& path) override {
+        HANDLE handle = INVALID_HANDLE_VALUE;
+        try {
+            // No access asked: only the file's information is read.
+            handle = OpenHandle(path, 0, OPEN_EXISTING);
+        } catch (const AppError&) {
+            return std::nullopt;
+        }
+        if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
+        const std::optional<FileIdentity> identity = IdentityOf(handle);
+        ::CloseHandle(handle);
+        return identity;
     }
 
 private:

@@ -9,6 +9,7 @@
 #include "FailingFileSystem.h"
 #include "TempDir.h"
 #include "core/Errors.h"
+#include "core/FileSystem.h"
 
 namespace aktarim {
 namespace {
@@ -181,7 +182,8 @@ TEST(TransferJournal, AnAddressThatIsNoPlainLineStaysTheSameTerminal) {
     const JournalEntry entry = MakeJournalEntry(1, typed, log, 2);
     ASSERT_EQ(ParseJournal(FormatJournal(entry)), entry);
     EXPECT_EQ(MatchJournal(entry, 1, typed, log).alreadyWritten, 2u);
-    EXPECT_EQ(JournalPath("/p", 1, typed), "/p/gunluk/1-10_0_0_1_4370__kayit_99.txt");
+    EXPECT_EQ(JournalPath("/p", 1, typed),
+              JoinPath(JoinPath("/p", "gunluk"), "1-10_0_0_1_4370__kayit_99.txt"));
 }
 
 TEST(TransferJournal, SavedLoadedAndRemovedPerTerminal) {

@@ -541,7 +541,7 @@ TEST_F(TransferTest, AnEraseTheTerminalRefusesIsReportedAndTheLinesStay) {
     EXPECT_EQ(o.result, DeviceOutcome::Result::Connected);
     EXPECT_EQ(o.recordsWritten, 3);
     EXPECT_FALSE(o.logErased);
-    EXPECT_EQ(o.error, "Kayıtlar cihazdan silinemedi");
+    EXPECT_EQ(o.error, "Kayıtlar cihazdan silinemedi (Cihaz isteği reddetti)");
     EXPECT_EQ(ReadAll(recordPath).size(), 3u * 33);
     EXPECT_EQ(terminal.AttendanceLog().size(), 3u);
 }
