@@ -15,6 +15,7 @@
 #include <sstream>
 
 #include "core/Errors.h"
+#include "core/Platform.h"
 
 namespace aktarim {
 namespace {
@@ -173,7 +174,7 @@ std::optional<std::string> FileSystem::ReadTail(const std::string& path, uint64_
 
 PathKind FileSystem::KindOf(const std::string& path) {
     std::error_code error;
-    const auto status = std::filesystem::status(path, error);
+    const auto status = std::filesystem::status(PathFromUtf8(path), error);
     switch (status.type()) {
         case std::filesystem::file_type::not_found:
         case std::filesystem::file_type::none:

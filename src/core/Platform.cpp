@@ -102,4 +102,13 @@ Utf8Arguments::Utf8Arguments(int argc, char** argv) : texts_(argv, argv + argc) 
 
 #endif
 
+std::filesystem::path PathFromUtf8(const std::string& utf8) {
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::string Utf8FromPath(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
 }  // namespace aktarim

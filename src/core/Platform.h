@@ -4,6 +4,7 @@
 // POSIX and one for Windows in Platform.cpp.
 #include <cstdint>
 #include <ctime>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,6 +19,11 @@ bool StandardOutputIsTerminal();
 
 // True when path names an existing folder.
 bool IsFolder(const std::string& path);
+
+// A path of ours (UTF-8) as the standard library's path and back. A plain
+// std::string would be read in the ANSI code page on Windows.
+std::filesystem::path PathFromUtf8(const std::string& utf8);
+std::string Utf8FromPath(const std::filesystem::path& path);
 
 // Lets the console show the program's UTF-8 output as it is written (on
 // Windows the console's code page is set to UTF-8; elsewhere nothing to do).

@@ -8,6 +8,7 @@
 
 #include "core/Errors.h"
 #include "core/FileSystem.h"
+#include "core/Platform.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -41,22 +42,22 @@ struct Target {
 // missing folder still gets the same key in every process.
 std::string ExistingFolder(const std::string& folder) {
     std::error_code ec;
-    fs::path path = fs::absolute(folder.empty() ? fs::path(".") : fs::path(folder), ec);
+    fs::path path = fs::absolute(folder.empty() ? fs::path(".") : PathFromUtf8(folder), ec);
     if (ec) return folder.empty() ? "." : folder;
     path = path.lexically_normal();
     while (!fs::is_directory(path, ec)) {
         if (!path.has_parent_path() || path.parent_path() == path) break;
         path = path.parent_path();
     }
-    return path.string();
+    return Utf8FromPath(path);
 }
 
 // The record file's folder; through a symbolic link, the folder of the file
 // it names, so that two names of one file share the lock.
 std::string RecordFolder(const std::string& recordFile) {
     std::error_code ec;
-    const fs::path real = fs::canonical(recordFile, ec);
-    if (!ec) return real.parent_path().string();
+    const fs::path real = fs::canonical(PathFromUtf8(recordFile), ec);
+    if (!ec) return Utf8FromPath(real.parent_path());
     return DirectoryOf(recordFile);
 }
 
@@ -68,7 +69,7 @@ std::string RecordFolder(const std::string& recordFile) {
 
 // Windows locks files, not folders: a lock file in the folder stands for it.
 void Open(Target& target) {
-    const std::wstring path = (fs::path(target.folder) / "aktarim.lock").wstring();
+    const std::wstring path = (PathFromUtf8(target.folder) / "aktarim.lock").wstring();
     const HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_HIDDEN, nullptr);

@@ -25,6 +25,7 @@ const char* RequestName(Code code) {
         case Code::LoadUsers: return "LoadUsers";
         case Code::LoadTemplates: return "LoadTemplates";
         case Code::ClearAttendanceLog: return "ClearAttendanceLog";
+        case Code::ClearAttendanceRecords: return "ClearAttendanceRecords";
         case Code::ClearAdministrators: return "ClearAdministrators";
         case Code::ClearAllData: return "ClearAllData";
         case Code::GetClock: return "GetClock";
