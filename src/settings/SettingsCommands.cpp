@@ -2,7 +2,11 @@
 
 #include <utility>
 
+#include <chrono>
+
 #include "core/DeviceConnect.h"
+#include "core/FileSystem.h"
+#include "core/TransferLock.h"
 #include "core/IniFile.h"
 #include "core/NumberField.h"
 #include "core/Text.h"
@@ -11,6 +15,13 @@
 
 namespace aktarim {
 namespace {
+
+// The device list and the options are not written while a transfer of this
+// program folder runs; the lock of the folder alone is enough for that.
+TransferLock LockProgramFolder(const IniFile& configFile) {
+    return TransferLock(DirectoryOf(configFile.path()), configFile.path(),
+                        std::chrono::milliseconds(0));
+}
 
 std::tm LocalTime(std::time_t moment) {
     std::tm local{};
@@ -157,6 +168,7 @@ void SettingsCommands::SaveDeviceList() { SaveGridDevices(); }
 
 void SettingsCommands::SetRecordFile(const std::string& text) {
     recordFileText_ = text;
+    const TransferLock lock = LockProgramFolder(configFile_);
     WriteRecordFileOption(configFile_, config_, text);
 }
 
@@ -367,6 +379,7 @@ void SettingsCommands::ConnectRow(int row) {
 }
 
 void SettingsCommands::SaveGridDevices() {
+    const TransferLock lock = LockProgramFolder(configFile_);
     SaveDevices(configFile_, grid_.RowCount(),
                 [this](int column, int row) { return grid_.Text(column, row); });
 }

@@ -87,8 +87,10 @@ bool MemoryLink::ClearAttendanceLog(int32_t m) {
 }
 
 bool MemoryLink::ClearAttendanceRecords(int32_t m, uint32_t count, uint64_t digest) {
-    if (!Begin("ClearAttendanceRecords", m) || failClear) return false;
-    return terminal_.ClearFirstRecords(count, digest);
+    if (!Begin("ClearAttendanceRecords", m)) return false;
+    if (failClear || !terminal_.ClearFirstRecords(count, digest))
+        return Fail(LinkFailureKind::Refused);
+    return true;
 }
 
 bool MemoryLink::ClearAdministrators(int32_t m) {

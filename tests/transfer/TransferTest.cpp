@@ -222,7 +222,7 @@ TEST_F(TransferTest, ATerminalWithoutRecordsCreatesAnEmptyBackupAndStillErases) 
     EXPECT_TRUE(std::filesystem::exists(home.File("yedekler/20240305.001")));
     EXPECT_EQ(Backup(1), "");
     EXPECT_TRUE(log.progress.empty());
-    EXPECT_EQ(std::count(link.calls.begin(), link.calls.end(), "ClearAttendanceLog"), 1);
+    EXPECT_EQ(std::count(link.calls.begin(), link.calls.end(), "ClearAttendanceRecords"), 1);
 }
 
 TEST_F(TransferTest, BackupFilesAreNamedByDeviceNumberAndAccumulateOverTheDay) {
@@ -541,7 +541,20 @@ TEST_F(TransferTest, AnEraseTheTerminalRefusesIsReportedAndTheLinesStay) {
     EXPECT_EQ(o.result, DeviceOutcome::Result::Connected);
     EXPECT_EQ(o.recordsWritten, 3);
     EXPECT_FALSE(o.logErased);
-    EXPECT_EQ(o.error, "Kayıtlar cihazdan silinemedi");
+    EXPECT_TRUE(o.eraseRefused);
+    EXPECT_EQ(o.error, "Kayıtlar cihazdan silinemedi (Cihaz isteği reddetti)");
     EXPECT_EQ(ReadAll(recordPath).size(), 3u * 33);
     EXPECT_EQ(terminal.AttendanceLog().size(), 3u);
+
+    // The next transfer writes only the punch made since, and erases all four.
+    const std::string before = ReadAll(recordPath);
+    terminal.AppendRecord(Punch(200, 0));
+    link.failClear = false;
+    transfer.Run({1});
+    EXPECT_EQ(transfer.outcomes().at(0).recordsWritten, 1);
+    EXPECT_TRUE(transfer.outcomes().at(0).logErased);
+    const std::string after = ReadAll(recordPath);
+    ASSERT_EQ(after.size(), 4u * 33);
+    EXPECT_EQ(after.substr(0, before.size()), before);
+    EXPECT_TRUE(terminal.AttendanceLog().empty());
 }
