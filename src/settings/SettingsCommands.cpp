@@ -103,6 +103,7 @@ void SettingsCommands::SelectFirstDevice() {
 }
 
 void SettingsCommands::WriteBackDevices() {
+    const TransferLock lock = LockProgramFolder(configFile_);
     DeviceTable& devices = config_.devices;
     devices.Resize(grid_.RowCount());
     for (int d = 1; d <= devices.deviceCount(); ++d) {
@@ -112,7 +113,7 @@ void SettingsCommands::WriteBackDevices() {
             devices.at(d).Set(static_cast<DeviceField>(f), eightBit);
         }
     }
-    SaveGridDevices();
+    WriteGridDevices();
 }
 
 // --- device list -----------------------------------------------------------
@@ -149,6 +150,8 @@ void SettingsCommands::DeleteSelectedDevice() {
     const int rows = grid_.RowCount();
     if (rows < 2) return;  // the last device stays
     if (!CheckSelectedRow()) return;
+    // Before the row goes: a busy folder leaves grid and file alike.
+    const TransferLock lock = LockProgramFolder(configFile_);
     for (int r = CurrentRow(); r <= rows - 2; ++r)
         for (int f = 0; f < kDeviceFieldCount; ++f) grid_.SetText(f, r, grid_.Text(f, r + 1));
     grid_.DeleteRow(rows - 1);
@@ -159,7 +162,7 @@ void SettingsCommands::DeleteSelectedDevice() {
         view_.SelectRow(rows - 2);
     }
     view_.RepaintGrid();
-    SaveGridDevices();
+    WriteGridDevices();
 }
 
 void SettingsCommands::SaveDeviceList() { SaveGridDevices(); }
@@ -380,6 +383,10 @@ void SettingsCommands::ConnectRow(int row) {
 
 void SettingsCommands::SaveGridDevices() {
     const TransferLock lock = LockProgramFolder(configFile_);
+    WriteGridDevices();
+}
+
+void SettingsCommands::WriteGridDevices() {
     SaveDevices(configFile_, grid_.RowCount(),
                 [this](int column, int row) { return grid_.Text(column, row); });
 }
