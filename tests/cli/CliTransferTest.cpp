@@ -316,3 +316,26 @@ TEST(CliTransfer, TwoTransfersAtOnceOnOneRecordFileWriteEachRecordOnce) {
     EXPECT_TRUE(Dump(good.state)["records"].empty());
     EXPECT_EQ(Dump(failing.state)["records"], failingBefore["records"]) << "all still on the terminal";
 }
+
+TEST(CliTransfer, OnlyNewRecordsFromTheOptionOrTheFlagWritesAKeptLogOnce) {
+    for (const bool fromOption : {true, false}) {
+        SCOPED_TRACE(fromOption ? "sadeceyeni=1" : "--new-only");
+        TempDir dir;
+        Sim tcp = StartSim(dir, "tcp", {"--seed", "31", "--seed-users", "5", "--seed-records", "50"});
+        const auto before = Dump(tcp.state);
+        WriteAll(dir.File("cihazlar.ini"),
+                 "[ayarlar]\r\ndosya=" + dir.File("qb400.txt") + "\r\nsilkontrol=1\r\n" +
+                     (fromOption ? "sadeceyeni=1\r\n" : "") +
+                     Device(1, "Kapı", "Ethernet", "1", "Com1", tcp.port, "Standart"));
+        std::vector<std::string> args = {"--home", dir.path(), "transfer"};
+        if (!fromOption) args.push_back("--new-only");
+        for (const char* written : {"\t50 kayıt", "\t0 kayıt"}) {
+            const CliRun run = RunCli(args);
+            EXPECT_EQ(run.status, 0) << run.output;
+            EXPECT_NE(run.output.find(written), std::string::npos) << run.output;
+            EXPECT_EQ(run.output.find("cihazdan silindi"), std::string::npos) << run.output;
+        }
+        EXPECT_EQ(ReadAll(dir.File("qb400.txt")), ExpectedLines(before, "Standart"));
+        EXPECT_EQ(Dump(tcp.state)["records"], before["records"]) << "never erased";
+    }
+}
