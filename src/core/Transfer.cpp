@@ -239,7 +239,8 @@ void AttendanceTransfer::TransferDevice(int32_t machineNumber, const std::string
     if (match.dropEntry) RemoveJournal(fs, home, machineNumber, address);
     // A kept log without the "only new records" option is written whole,
     // every time, as it always was.
-    const bool wholeLog = !settings_.newOnly && !(settings_.deleteAfterTransfer && settings_.deleteAfterTransfer());
+    const bool erasing = settings_.deleteAfterTransfer && settings_.deleteAfterTransfer();
+    const bool wholeLog = !settings_.newOnly && !erasing;
     if (wholeLog) match = JournalMatch{};
 
     const auto all = std::span<const AttendanceValues>(log);
@@ -298,8 +299,8 @@ void AttendanceTransfer::TransferDevice(int32_t machineNumber, const std::string
     if (settings_.newOnly) return;
     if (settings_.deleteAfterTransfer && settings_.deleteAfterTransfer()) {
         // Only the records read: the punches made since stay on the terminal.
-        outcome.logErased =
-            link_.ClearAttendanceRecords(machineNumber, static_cast<uint32_t>(n), RecordsDigest(log));
+        outcome.logErased = link_.ClearAttendanceRecords(
+            machineNumber, static_cast<uint32_t>(n), RecordsDigest(log));
         if (outcome.logErased) {
             // An entry that stays describes records the log no longer
             // begins with: the next transfer drops it. So the erased log is
