@@ -635,7 +635,9 @@ TEST_F(TransferTest, ARecordFileMovedAwayWhileTheLogIsReadGetsItsLinesAtThePath)
         ASSERT_EQ(text.size(), c.keptAtPath.size() + 3u * 33);
         EXPECT_EQ(text.substr(0, c.keptAtPath.size()), c.keptAtPath);
         EXPECT_EQ(text.substr(c.keptAtPath.size()), Backup(1).substr(Backup(1).size() - 3 * 33));
-        if (std::string(c.name) == "renamed") EXPECT_EQ(ReadAll(recordPath + ".eski"), old);
+        if (std::string(c.name) == "renamed") {
+            EXPECT_EQ(ReadAll(recordPath + ".eski"), old);
+        }
     }
 }
 
