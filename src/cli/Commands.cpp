@@ -13,6 +13,7 @@
 #include "core/IniFile.h"
 #include "core/Platform.h"
 #include "core/Transfer.h"
+#include "core/TransferLock.h"
 #include "settings/ClockSession.h"
 #include "terminal/ConnectionRules.h"
 #include "core/TerminalLink.h"
@@ -162,19 +163,30 @@ int TestCommand(const CliContext& context, const std::vector<int>& numbers) {
     return result;
 }
 
-int TransferCommand(const CliContext& context, const std::vector<int>& numbers, std::optional<bool> eraseLog) {
+int TransferCommand(const CliContext& context, const TransferRequest& request) {
     const IniFile ini(ConfigPath(context));
     const auto config = LoadCliConfiguration(context, ini);
     if (!config) return kExitUsage;
-    const auto chosen = SelectDevices(*config, numbers);
+    const auto chosen = SelectDevices(*config, request.numbers);
     if (!chosen) return kExitUsage;
+
+    // Before any file is opened: one transfer at a time on this folder and
+    // this record file.
+    std::optional<TransferLock> lock;
+    try {
+        lock.emplace(context.home, config->recordFilePath, std::chrono::seconds(request.waitSeconds));
+    } catch (const AppError& e) {
+        std::cerr << "aktarim-cli: " << e.what() << "\n";
+        return e.kind() == ErrorKind::Busy ? kExitBusy : kExitFailed;
+    }
 
     auto link = context.makeLink(ini);
     TransferSettings settings;
     settings.programFolder = context.home;
     settings.recordFilePath = config->recordFilePath;
-    const bool erase = eraseLog.value_or(config->deleteAfterTransfer);
+    const bool erase = request.eraseLog.value_or(config->deleteAfterTransfer);
     settings.deleteAfterTransfer = [erase] { return erase; };
+    settings.newOnly = request.newOnly || config->newOnly;
     settings.today = [] { return LocalTime(std::time(nullptr)); };
     ConsoleProgress progress(config->devices);
     AttendanceTransfer transfer(config->devices, *link,
@@ -195,6 +207,7 @@ int TransferCommand(const CliContext& context, const std::vector<int>& numbers, 
         std::cout << o.number << "\t" << d.name() << "\t" << ResultText(o.result) << "\t" << o.recordsWritten
                   << " kayıt";
         if (o.logErased) std::cout << ", cihazdan silindi";
+        if (o.eraseRefused) std::cout << ", cihaz silmeyi reddetti";
         if (o.result == DeviceOutcome::Result::NotContacted)
             std::cout << "\tbağlantı tipi tanınmadı: \"" << d.connectionType() << "\"";
         if (!o.error.empty()) std::cout << "\t" << o.error;

@@ -19,10 +19,18 @@ struct CliContext {
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;
+// Another transfer holds the program folder or the record file.
+inline constexpr int kExitBusy = 3;
 
 int DevicesCommand(const CliContext& context, bool json);
 int TestCommand(const CliContext& context, const std::vector<int>& numbers);
-int TransferCommand(const CliContext& context, const std::vector<int>& numbers, std::optional<bool> eraseLog);
+struct TransferRequest {
+    std::vector<int> numbers;        // empty: the ticked devices
+    std::optional<bool> eraseLog;    // empty: the option silkontrol
+    int waitSeconds = 0;             // for another transfer to end
+    bool newOnly = false;            // or the option sadeceyeni
+};
+int TransferCommand(const CliContext& context, const TransferRequest& request);
 
 // `clock get N` / `clock set N`: the settings window's "Tarihi Oku" and
 // "Tarihi Kaydet" on device N; prints the terminal's clock text.

@@ -39,10 +39,17 @@ int main(int argc, char** argv) {
     std::vector<int> transferNumbers;
     bool eraseLog = false;
     bool keepLog = false;
+    int waitSeconds = 0;
+    bool newOnly = false;
     auto* transfer = app.add_subcommand("transfer", "Kayıtları aktarır");
     transfer->add_option("--device", transferNumbers, "Cihaz numarası (birden çok verilebilir)");
     auto* erase = transfer->add_flag("--erase-log", eraseLog, "Aktardıktan sonra cihazdan sil");
     transfer->add_flag("--keep-log", keepLog, "Cihazdaki kayıtları bırak")->excludes(erase);
+    transfer->add_option("--wait", waitSeconds, "Süren başka bir aktarımı en çok bu kadar saniye bekle")
+        ->check(CLI::Range(0, 86400));
+    transfer->add_flag("--new-only", newOnly,
+                       "Yalnızca yeni kayıtları yaz, cihazdan silme")
+        ->excludes(erase);
 
     int clockNumber = 0;
     auto* clock = app.add_subcommand("clock", "Cihaz saatini okur ya da PC saatine ayarlar");
@@ -87,10 +94,13 @@ int main(int argc, char** argv) {
             if (*clock)
                 return ClockCommand(context, *clockSet ? ClockAction::Set : ClockAction::Get,
                                     clockNumber);
-            std::optional<bool> eraseOption;
-            if (eraseLog) eraseOption = true;
-            if (keepLog) eraseOption = false;
-            return TransferCommand(context, transferNumbers, eraseOption);
+            TransferRequest request;
+            request.numbers = transferNumbers;
+            if (eraseLog) request.eraseLog = true;
+            if (keepLog) request.eraseLog = false;
+            request.waitSeconds = waitSeconds;
+            request.newOnly = newOnly;
+            return TransferCommand(context, request);
         } catch (const std::exception& e) {
             std::cerr << "aktarim-cli: " << e.what() << "\n";
             return kExitUsage;

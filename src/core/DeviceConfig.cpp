@@ -28,6 +28,7 @@ Configuration LoadConfiguration(const IniFile& ini) {
     const std::string path = ini.ReadString(kSettingsSection, kRecordFileKey, kDefaultRecordFile);
     config.recordFilePath = TrimBlanks(path).empty() ? std::string(kDefaultRecordFile) : path;
     config.deleteAfterTransfer = ini.ReadString(kSettingsSection, kDeleteAfterKey, "1") == "1";
+    config.newOnly = ini.ReadString(kSettingsSection, kNewOnlyKey, "0") == "1";
     for (int n = 1; n <= kMaxStoredDevices; ++n) {
         const std::string section = DeviceSectionName(n);
         if (!ini.SectionExists(section)) continue;

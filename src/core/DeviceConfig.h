@@ -34,6 +34,7 @@ inline constexpr int kMaxStoredDevices = 256;
 inline constexpr const char* kSettingsSection = "ayarlar";
 inline constexpr const char* kRecordFileKey = "dosya";
 inline constexpr const char* kDeleteAfterKey = "silkontrol";
+inline constexpr const char* kNewOnlyKey = "sadeceyeni";
 inline constexpr const char* kDefaultRecordFile = "qb400.txt";
 inline constexpr const char* kConfigFileName = "cihazlar.ini";
 
@@ -73,6 +74,7 @@ private:
 struct Configuration {
     std::string recordFilePath = kDefaultRecordFile;
     bool deleteAfterTransfer = true;  // the option silkontrol
+    bool newOnly = false;             // the option sadeceyeni: write only new records, never erase
     DeviceTable devices;
 };
 

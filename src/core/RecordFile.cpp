@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <optional>
 #include <system_error>
+#include <tuple>
 #include <utility>
 
 #include "core/Errors.h"
@@ -82,14 +83,41 @@ DeviceRecordFiles::DeviceRecordFiles(FileSystem& fs, const std::string& backupPa
     recordStart_ = record_->Size();
 }
 
-void DeviceRecordFiles::Commit(std::string_view lines) {
-    try {
-        StartOnANewLine(*record_, recordPath_, recordStart_, lines);
-        StartOnANewLine(*backup_, backupPath_, backupStart_, lines);
-        if (!lines.empty()) {
-            record_->Write(lines);
-            backup_->Write(lines);
+void DeviceRecordFiles::ReopenMoved() {
+    for (auto [file, path, start] : {std::tuple{&record_, &recordPath_, &recordStart_},
+                                     std::tuple{&backup_, &backupPath_, &backupStart_}}) {
+        if (StandsAt(fs_, **file, *path)) continue;
+        // Nothing of ours is in the old file yet: it is left as it is.
+        try {
+            (*file)->Close();
+        } catch (const AppError&) {
         }
+        *file = fs_.OpenAppend(*path);
+        *start = (*file)->Size();
+    }
+}
+
+void DeviceRecordFiles::CutBack(bool recordFile, uint64_t length) {
+    WritableFile& file = recordFile ? *record_ : *backup_;
+    const std::string& path = recordFile ? recordPath_ : backupPath_;
+    uint64_t& start = recordFile ? recordStart_ : backupStart_;
+    if (!StandsAt(fs_, file, path)) return;
+    if (ShrinkTo(file, length)) file.Sync();
+    start = std::min(start, file.Size());
+}
+
+void DeviceRecordFiles::StartLines(std::string_view recordLines, std::string_view backupLines) {
+    if (started_) return;
+    StartOnANewLine(*record_, recordPath_, recordStart_, recordLines);
+    StartOnANewLine(*backup_, backupPath_, backupStart_, backupLines);
+    started_ = true;
+}
+
+void DeviceRecordFiles::Commit(std::string_view recordLines, std::string_view backupLines) {
+    try {
+        StartLines(recordLines, backupLines);
+        if (!recordLines.empty()) record_->Write(recordLines);
+        if (!backupLines.empty()) backup_->Write(backupLines);
         record_->Sync();
         backup_->Sync();
         // A file this transfer created survives a power cut only once its
@@ -116,10 +144,9 @@ void DeviceRecordFiles::RollBack() noexcept {
     for (auto [file, start] :
          {std::pair{record_.get(), recordStart_}, std::pair{backup_.get(), backupStart_}}) {
         try {
-            if (file->Size() != start) {
-                file->Truncate(start);
-                file->Sync();
-            }
+            // Only ever shorter: a file another program emptied meanwhile
+            // must not grow zero bytes.
+            if (ShrinkTo(*file, start)) file->Sync();
         } catch (const AppError&) {
         }
         try {

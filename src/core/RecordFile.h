@@ -37,10 +37,32 @@ class DeviceRecordFiles {
     DeviceRecordFiles(const DeviceRecordFiles&) = delete;
     DeviceRecordFiles& operator=(const DeviceRecordFiles&) = delete;
 
+    // Reopens a file that another program deleted, renamed or replaced
+    // since it was opened, so that the lines reach the file at the path; its
+    // start becomes the new file's length.
+    void ReopenMoved();
+
+    // Cuts the record file (or the backup) back to `length`, never growing
+    // it, when it is still the file at its path: what an interrupted
+    // transfer left torn there is written again. The start follows.
+    void CutBack(bool recordFile, uint64_t length);
+
+    // Makes both files start on a line of their own (see StartOnANewLine);
+    // after it the starts are where this device's lines begin. Commit
+    // calls it when nobody did.
+    void StartLines(std::string_view recordLines, std::string_view backupLines);
+    uint64_t recordStart() const { return recordStart_; }
+    uint64_t backupStart() const { return backupStart_; }
+    const std::string& recordPath() const { return recordPath_; }
+    const std::string& backupPath() const { return backupPath_; }
+
     // Writes the lines to the record file, then to the backup, and forces
     // both files and their folders to the disk. On any failure cuts both
     // files back and rethrows.
-    void Commit(std::string_view lines);
+    void Commit(std::string_view lines) { Commit(lines, lines); }
+    // The same with lines of each file's own: an interrupted transfer may
+    // have left some of them in one file and not in the other.
+    void Commit(std::string_view recordLines, std::string_view backupLines);
 
     // Cuts both files back and closes them; does nothing once committed.
     void RollBack() noexcept;
@@ -57,6 +79,7 @@ class DeviceRecordFiles {
     std::unique_ptr<WritableFile> record_;
     uint64_t backupStart_ = 0;
     uint64_t recordStart_ = 0;
+    bool started_ = false;
     bool done_ = false;
 };
 

@@ -5,6 +5,7 @@
 #include "core/NumberField.h"
 #include "core/RecordFile.h"
 #include "core/Text.h"
+#include "core/TransferJournal.h"
 #include "core/TransferLog.h"
 
 namespace aktarim {
@@ -138,7 +139,7 @@ void AttendanceTransfer::VisitDevice(const DeviceRecord& device, DeviceOutcome& 
     Emit(DeviceConnected{outcome.number});
     const int32_t machine = StrToInt(device.machineNumber());
     try {
-        TransferDevice(machine, device.inOutMode(), outcome);
+        TransferDevice(machine, device.inOutMode(), JournalAddressOf(device), outcome);
     } catch (const AppError& error) {
         if (error.kind() == ErrorKind::Io) outcome.result = DeviceOutcome::Result::WriteFailed;
         throw;
@@ -146,11 +147,43 @@ void AttendanceTransfer::VisitDevice(const DeviceRecord& device, DeviceOutcome& 
     link_.Disconnect();
 }
 
+std::string JournalAddressOf(const DeviceRecord& device) {
+    if (device.connectionType() == kEthernet) return device.ipAddress() + ":" + device.ipPort();
+    return "COM" + device.port();
+}
+
+namespace {
+
+std::string LinesOf(std::span<const AttendanceValues> records, const std::string& inOutMode) {
+    std::string lines;
+    for (const AttendanceValues& v : records) {
+        lines += RecordLine(v.userNumber, StateToWrite(inOutMode, v.inOutState), v.year, v.month,
+                            v.day, v.hour, v.minute);
+        lines += "\r\n";
+    }
+    return Utf8ToCp1254(lines);
+}
+
+// What an interrupted transfer left of its pending lines in the file at
+// path, from the journaled length on.
+PendingLines PendingIn(FileSystem& fs, const std::string& path, const std::string& journaledPath,
+                       uint64_t journaledStart, std::string_view expected) {
+    if (path != journaledPath) return PendingLines::Absent;
+    const std::optional<std::string> text = fs.ReadFile(path);
+    if (!text) return PendingLines::Absent;
+    const std::string_view fromStart =
+        journaledStart < text->size() ? std::string_view(*text).substr(journaledStart) : "";
+    return FindPendingLines(fromStart, expected);
+}
+
+}  // namespace
+
 void AttendanceTransfer::TransferDevice(int32_t machineNumber, const std::string& inOutMode,
-                                        DeviceOutcome& outcome) {
+                                        const std::string& address, DeviceOutcome& outcome) {
     const int number = outcome.number;
     FileSystem& fs = *settings_.fileSystem;
-    const std::string folder = JoinPath(settings_.programFolder, kBackupFolder);
+    const std::string& home = settings_.programFolder;
+    const std::string folder = JoinPath(home, kBackupFolder);
     if (!fs.Exists(folder)) {
         fs.CreateDirectories(folder);
         // Else a power cut may take the new folder, backups and all.
@@ -160,12 +193,8 @@ void AttendanceTransfer::TransferDevice(int32_t machineNumber, const std::string
 
     DeviceRecordFiles files(fs, backupPath, settings_.recordFilePath);
 
-    Emit(LoadProgress{number, true});
-    const bool loaded = link_.LoadAttendanceLog(machineNumber);
-    LinkFailureKind loadFailure = LinkFailureKind::None;
-    const std::string loadReason =
-        loaded ? std::string() : LinkReason(link_, "Kayıtlar okunamadı", loadFailure);
-    Emit(LoadProgress{number, false});
+    // The count comes before the load: punches made while the log is read
+    // only make the log longer than it, never a failure.
     int32_t count = 0;
     const bool counted = link_.GetStatusValue(machineNumber, kStatusRecordCount, count);
     LinkFailureKind countFailure = LinkFailureKind::None;
@@ -173,16 +202,20 @@ void AttendanceTransfer::TransferDevice(int32_t machineNumber, const std::string
         counted ? std::string() : LinkReason(link_, "Kayıt sayısı okunamadı", countFailure);
     if (!counted) count = 0;
 
-    std::string lines;
-    int64_t n = 0;
+    Emit(LoadProgress{number, true});
+    const bool loaded = link_.LoadAttendanceLog(machineNumber);
+    LinkFailureKind loadFailure = LinkFailureKind::None;
+    const std::string loadReason =
+        loaded ? std::string() : LinkReason(link_, "Kayıtlar okunamadı", loadFailure);
+    Emit(LoadProgress{number, false});
+
+    std::vector<AttendanceValues> log;
     AttendanceValues v;
     while (link_.NextAttendanceRecord(machineNumber, v)) {
-        ++n;
-        lines += RecordLine(v.userNumber, StateToWrite(inOutMode, v.inOutState), v.year, v.month,
-                            v.day, v.hour, v.minute);
-        lines += "\r\n";
-        Emit(RecordProgress(number, n, count));
+        log.push_back(v);
+        Emit(RecordProgress(number, static_cast<int64_t>(log.size()), count));
     }
+    const int64_t n = static_cast<int64_t>(log.size());
 
     // A log that did not load, or that lacks records the terminal counted,
     // is not written at all and stays on the terminal.
@@ -199,8 +232,62 @@ void AttendanceTransfer::TransferDevice(int32_t machineNumber, const std::string
         return;
     }
 
-    files.Commit(Utf8ToCp1254(lines));
-    outcome.recordsWritten = n;
+    // Which leading records are in the files already: those a transfer
+    // wrote and could not erase (refused, killed, or kept by choice).
+    const std::optional<JournalEntry> entry = LoadJournal(fs, home, machineNumber, address);
+    JournalMatch match = MatchJournal(entry, machineNumber, address, log);
+    if (match.dropEntry) RemoveJournal(fs, home, machineNumber, address);
+    // A kept log without the "only new records" option is written whole,
+    // every time, as it always was.
+    const bool erasing = settings_.deleteAfterTransfer && settings_.deleteAfterTransfer();
+    const bool wholeLog = !settings_.newOnly && !erasing;
+    if (wholeLog) match = JournalMatch{};
+
+    const auto all = std::span<const AttendanceValues>(log);
+    uint64_t from = match.alreadyWritten;
+    uint64_t recordFrom = from;
+    uint64_t backupFrom = from;
+    std::optional<uint64_t> recordBlock, backupBlock;  // where [from, n) begins when not at the end
+    if (match.unconfirmed > 0) {
+        const std::string expected = LinesOf(all.subspan(from, match.unconfirmed), inOutMode);
+        const uint64_t after = from + match.unconfirmed;
+        for (const bool record : {true, false}) {
+            const std::string& path = record ? files.recordPath() : files.backupPath();
+            const std::string& journaledPath = record ? entry->recordPath : entry->backupPath;
+            const uint64_t start = record ? entry->recordStart : entry->backupStart;
+            switch (PendingIn(fs, path, journaledPath, start, expected)) {
+                case PendingLines::Present:
+                    (record ? recordFrom : backupFrom) = after;
+                    (record ? recordBlock : backupBlock) = start;
+                    break;
+                case PendingLines::Torn:
+                    files.CutBack(record, start);
+                    break;
+                case PendingLines::Absent:
+                    break;
+            }
+        }
+        // In both files: as good as confirmed.
+        if (recordFrom == after && backupFrom == after) {
+            from = after;
+            recordBlock.reset();
+            backupBlock.reset();
+        }
+    }
+
+    const std::string recordLines = LinesOf(all.subspan(recordFrom), inOutMode);
+    const std::string backupLines = LinesOf(all.subspan(backupFrom), inOutMode);
+    // The record file may have been deleted, renamed or replaced while the
+    // log was read: the lines go to the file at the path.
+    files.ReopenMoved();
+    files.StartLines(recordLines, backupLines);
+    SaveJournal(fs, home,
+                MakePendingEntry(machineNumber, address, log, static_cast<uint64_t>(n), from,
+                                 files.recordPath(), recordBlock.value_or(files.recordStart()),
+                                 files.backupPath(), backupBlock.value_or(files.backupStart())));
+    files.Commit(recordLines, backupLines);
+    outcome.recordsWritten = n - static_cast<int64_t>(from);
+    SaveJournal(fs, home, MakeJournalEntry(machineNumber, address, log, static_cast<uint64_t>(n)));
 
     // Without the terminal's count nobody can tell whether every record came:
     // what arrived is written, and the log stays on the terminal.
@@ -209,10 +296,23 @@ void AttendanceTransfer::TransferDevice(int32_t machineNumber, const std::string
         outcome.failureKind = countFailure;
         return;
     }
+    if (settings_.newOnly) return;
     if (settings_.deleteAfterTransfer && settings_.deleteAfterTransfer()) {
-        outcome.logErased = link_.ClearAttendanceLog(machineNumber);
-        if (!outcome.logErased)
+        // Only the records read: the punches made since stay on the terminal.
+        outcome.logErased = link_.ClearAttendanceRecords(
+            machineNumber, static_cast<uint32_t>(n), RecordsDigest(log));
+        if (outcome.logErased) {
+            // An entry that stays describes records the log no longer
+            // begins with: the next transfer drops it. So the erased log is
+            // no failure of the disk's.
+            try {
+                RemoveJournal(fs, home, machineNumber, address);
+            } catch (const AppError&) {
+            }
+        } else {
+            outcome.eraseRefused = true;
             outcome.error = LinkReason(link_, "Kayıtlar cihazdan silinemedi", outcome.failureKind);
+        }
     }
 }
 

@@ -26,6 +26,8 @@ int32_t StateToWrite(const std::string& inOutMode, int32_t terminalState);
 // The 31-character line of one record (longer when the state has more digits).
 std::string RecordLine(int32_t userNumber, int32_t state, int32_t year, int32_t month, int32_t day,
                        int32_t hour, int32_t minute);
+// The device's address as its journal names it: "ip:port" or "COM<n>".
+std::string JournalAddressOf(const DeviceRecord& device);
 // YYYYMMDD.NNN
 std::string BackupFileName(const std::tm& today, int32_t deviceNumber);
 
@@ -42,6 +44,10 @@ struct DeviceOutcome {
     Result result = Result::NotContacted;
     int64_t recordsWritten = 0;
     bool logErased = false;
+    // The erase was asked for and the terminal refused it: the records are
+    // in the files and on the terminal, and the journal keeps the next
+    // transfer from writing them again.
+    bool eraseRefused = false;
     LinkFailureKind failureKind = LinkFailureKind::None;  // when the link said why
     std::string error;  // the reason in the user's words; empty when all went well
 };
@@ -97,6 +103,10 @@ struct TransferSettings {
     const std::atomic<bool>* stop = nullptr;
     // Whether the transfer log gets a line per visited device.
     bool writeTransferLog = true;
+    // "Only new records" ([ayarlar] sadeceyeni=1): the log is never erased,
+    // and only the records after those the journal says are in the files
+    // are written.
+    bool newOnly = false;
 };
 
 class AttendanceTransfer {
@@ -105,7 +115,9 @@ class AttendanceTransfer {
                        TransferSettings settings);
 
     // "Bilgileri Aktar" on the given devices (1-based numbers, in the order
-    // given). A record file path that is no regular file is refused before
+    // given). The caller holds the TransferLock. Each device's journal
+    // (core/TransferJournal.h) keeps a record from being written twice
+    // across transfers; the erase takes only the records read. A record file path that is no regular file is refused before
     // any terminal is contacted. An error that ends the whole transfer (a
     // conversion error, a refused record file) disconnects before it is
     // rethrown; the device it hit has its DeviceFinished when it had been
@@ -118,7 +130,7 @@ class AttendanceTransfer {
   private:
     void VisitDevice(const DeviceRecord& device, DeviceOutcome& outcome);
     void TransferDevice(int32_t machineNumber, const std::string& inOutMode,
-                        DeviceOutcome& outcome);
+                        const std::string& address, DeviceOutcome& outcome);
     void Finish(const DeviceOutcome& outcome);
     void Emit(const TransferEvent& event) {
         if (listener_) listener_(event);

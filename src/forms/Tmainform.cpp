@@ -18,10 +18,12 @@
 #include <ctime>
 #include <exception>
 #include <map>
+#include <optional>
 #include <thread>
 
 #include "core/Errors.h"
 #include "core/Transfer.h"
+#include "core/TransferLock.h"
 #include "forms/FormStyle.h"
 #include "forms/GridView.h"
 #include "forms/MessageBox.h"
@@ -88,6 +90,7 @@ struct Tmainform::TransferJob {
     std::atomic<bool> stop{false};
     std::atomic<bool> deleteAfter{false};
     std::unique_ptr<AttendanceTransfer> transfer;
+    std::unique_ptr<TransferLock> lock;  // held until the job is gone
     std::exception_ptr error;
     std::map<int, int> shownPercent;  // the thread's own: progress already sent
     std::thread thread;
@@ -204,6 +207,10 @@ void Tmainform::silkontrolClick() {
     if (job_) job_->deleteAfter = silkontrol->isChecked();
     RunHandler(this, [this] {
         if (!state_.configFile) return;
+        // Our own running transfer holds the lock already.
+        std::optional<TransferLock> lock;
+        if (!job_)
+            lock.emplace(state_.programFolder, state_.ConfigFilePath(), std::chrono::milliseconds(0));
         WriteDeleteOption(*state_.configFile, silkontrol->isChecked());
         state_.config.deleteAfterTransfer = silkontrol->isChecked();
     });
@@ -246,10 +253,17 @@ void Tmainform::baglanbutonClick() {
             if (!state_.makeLink) throw AppError(ErrorKind::Usage, "Cihaz bağlantısı kurulamıyor");
             terminalLink_ = state_.makeLink();
         }
+        // Before any file is opened; another transfer running (the scheduled
+        // command line, another window) is the standard error box, and
+        // nothing is transferred.
+        auto lock = std::make_unique<TransferLock>(state_.programFolder,
+                                                   state_.config.recordFilePath,
+                                                   std::chrono::milliseconds(0));
         const std::vector<int> devices = StartTransferInGrid(GridView1->grid());
         GridView1->RepaintNow(true);
 
         auto job = std::make_unique<TransferJob>();
+        job->lock = std::move(lock);
         TransferJob* running = job.get();
         job->devices = state_.config.devices;
         job->deleteAfter = silkontrol->isChecked();
@@ -260,6 +274,7 @@ void Tmainform::baglanbutonClick() {
         settings.today = LocalToday;
         settings.fileSystem = state_.fileSystem;
         settings.stop = &job->stop;
+        settings.newOnly = state_.config.newOnly;
         // Runs on the transfer's thread: every event is queued to the window,
         // but a progress only when its percentage changed, so that a long log
         // does not flood the event loop.

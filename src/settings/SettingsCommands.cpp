@@ -2,7 +2,11 @@
 
 #include <utility>
 
+#include <chrono>
+
 #include "core/DeviceConnect.h"
+#include "core/FileSystem.h"
+#include "core/TransferLock.h"
 #include "core/IniFile.h"
 #include "core/NumberField.h"
 #include "core/Platform.h"
@@ -12,6 +16,13 @@
 
 namespace aktarim {
 namespace {
+
+// The device list and the options are not written while a transfer of this
+// program folder runs; the lock of the folder alone is enough for that.
+TransferLock LockProgramFolder(const IniFile& configFile) {
+    return TransferLock(DirectoryOf(configFile.path()), configFile.path(),
+                        std::chrono::milliseconds(0));
+}
 
 ConnectionTexts RowConnectionTexts(const GridModel& grid, int row) {
     return {grid.Text(kFieldConnectionType, row), grid.Text(kFieldMachineNumber, row),
@@ -87,6 +98,7 @@ void SettingsCommands::SelectFirstDevice() {
 }
 
 void SettingsCommands::WriteBackDevices() {
+    const TransferLock lock = LockProgramFolder(configFile_);
     DeviceTable& devices = config_.devices;
     devices.Resize(grid_.RowCount());
     for (int d = 1; d <= devices.deviceCount(); ++d) {
@@ -96,7 +108,7 @@ void SettingsCommands::WriteBackDevices() {
             devices.at(d).Set(static_cast<DeviceField>(f), eightBit);
         }
     }
-    SaveGridDevices();
+    WriteGridDevices();
 }
 
 // --- device list -----------------------------------------------------------
@@ -133,6 +145,8 @@ void SettingsCommands::DeleteSelectedDevice() {
     const int rows = grid_.RowCount();
     if (rows < 2) return;  // the last device stays
     if (!CheckSelectedRow()) return;
+    // Before the row goes: a busy folder leaves grid and file alike.
+    const TransferLock lock = LockProgramFolder(configFile_);
     for (int r = CurrentRow(); r <= rows - 2; ++r)
         for (int f = 0; f < kDeviceFieldCount; ++f) grid_.SetText(f, r, grid_.Text(f, r + 1));
     grid_.DeleteRow(rows - 1);
@@ -143,7 +157,7 @@ void SettingsCommands::DeleteSelectedDevice() {
         view_.SelectRow(rows - 2);
     }
     view_.RepaintGrid();
-    SaveGridDevices();
+    WriteGridDevices();
 }
 
 void SettingsCommands::SaveDeviceList() { SaveGridDevices(); }
@@ -152,6 +166,7 @@ void SettingsCommands::SaveDeviceList() { SaveGridDevices(); }
 
 void SettingsCommands::SetRecordFile(const std::string& text) {
     recordFileText_ = text;
+    const TransferLock lock = LockProgramFolder(configFile_);
     WriteRecordFileOption(configFile_, config_, text);
 }
 
@@ -362,6 +377,11 @@ void SettingsCommands::ConnectRow(int row) {
 }
 
 void SettingsCommands::SaveGridDevices() {
+    const TransferLock lock = LockProgramFolder(configFile_);
+    WriteGridDevices();
+}
+
+void SettingsCommands::WriteGridDevices() {
     SaveDevices(configFile_, grid_.RowCount(),
                 [this](int column, int row) { return grid_.Text(column, row); });
 }

@@ -165,6 +165,8 @@ class SettingsCommands {
     // Reads the terminal's clock into tarihtext; returns its text.
     std::string ReadDeviceClock();
     void SaveGridDevices();
+    // The same for a caller that holds the transfer lock already.
+    void WriteGridDevices();
     void DisconnectCommand();
 
     GridModel& grid_;

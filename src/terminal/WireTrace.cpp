@@ -1,5 +1,7 @@
 #include "terminal/WireTrace.h"
 
+#include "core/Platform.h"
+
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -15,12 +17,7 @@ std::string LocalTimeText(std::chrono::system_clock::time_point now) {
     const auto millis =
         std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() %
         1000;
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &seconds);
-#else
-    localtime_r(&seconds, &local);
-#endif
+    const std::tm local = LocalTime(seconds);
     char text[64];
     std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d.%03d", local.tm_year + 1900,
                   local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,

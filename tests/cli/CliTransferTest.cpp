@@ -13,6 +13,7 @@
 #include "TempDir.h"
 #include "core/Text.h"
 #include "core/Transfer.h"
+#include "core/TransferLock.h"
 
 using namespace aktarim;
 using namespace std::chrono_literals;
@@ -206,4 +207,135 @@ TEST(CliDevices, JsonListsTheTableAsLoaded) {
     EXPECT_EQ(json["devices"][0]["adi"], "Uzun adlı bir cihaz ");
     EXPECT_EQ(json["devices"][0]["gcdurum"], "");
     EXPECT_EQ(ReadAll(dir.File("cihazlar.ini")), before);  // never written
+}
+
+namespace {
+
+// The command line with its error output, through the shell.
+CliRun RunCliWithErrors(const std::string& args) {
+    Process cli({"/bin/sh", "-c", "'" + kCli + "' " + args + " 2>&1"});
+    auto out = cli.ReadAll(60s);
+    const auto status = cli.Wait(10s);
+    return {status.value_or(-1), out.value_or("")};
+}
+
+}  // namespace
+
+TEST(CliTransfer, ABusyFolderOrRecordFileExitsWithThreeAndTouchesNothing) {
+    TempDir dir;
+    Sim tcp = StartSim(dir, "tcp", {"--seed", "3", "--seed-users", "3", "--seed-records", "20"});
+    std::filesystem::create_directories(dir.File("home"));
+    std::filesystem::create_directories(dir.File("data"));
+    const std::string record = dir.File("data/qb400.txt");
+    WriteAll(dir.File("home/cihazlar.ini"), "[ayarlar]\r\ndosya=" + record + "\r\n" +
+                                                Device(1, "Kapı", "Ethernet", "1", "Com1", tcp.port,
+                                                       "Standart"));
+    const struct {
+        const char* name;
+        std::string heldFolder, heldRecord, named;
+    } cases[] = {
+        {"the same program folder", dir.File("home"), dir.File("home/baska.txt"), dir.File("home")},
+        {"another program folder with the same record file", dir.File("other"), record, record},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::create_directories(c.heldFolder);
+        {
+            const TransferLock held(c.heldFolder, c.heldRecord, 0ms);
+            const auto started = std::chrono::steady_clock::now();
+            const CliRun run =
+                RunCliWithErrors("--home '" + dir.File("home") + "' transfer --wait 1");
+            EXPECT_GE(std::chrono::steady_clock::now() - started, 1s) << "it waited";
+            EXPECT_EQ(run.status, 3) << run.output;
+            EXPECT_NE(run.output.find("Başka bir aktarım sürüyor: " + c.named), std::string::npos)
+                << run.output;
+            EXPECT_FALSE(std::filesystem::exists(record));
+            EXPECT_EQ(Dump(tcp.state)["records"].size(), 20u);
+        }
+    }
+    const CliRun run = RunCli({"--home", dir.File("home"), "transfer", "--erase-log"});
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_TRUE(Dump(tcp.state)["records"].empty());
+}
+
+TEST(CliTransfer, PunchesDuringATransferWithEraseAreWrittenOnceOrStayOnTheTerminal) {
+    TempDir dir;
+    const std::string record = dir.File("qb400.txt");
+    int64_t onTerminal = 0, added = 0;
+    std::string file;
+    {
+        Sim tcp = StartSim(dir, "tcp",
+                           {"--seed", "9", "--seed-users", "40", "--seed-records", "3000",
+                            "--punch-every-ms", "3"});
+        WriteAll(dir.File("cihazlar.ini"),
+                 "[ayarlar]\r\ndosya=" + record + "\r\n" +
+                     Device(1, "Kapı", "Ethernet", "1", "Com1", tcp.port, "Standart"));
+        for (int run = 0; run < 3; ++run) {
+            const CliRun done = RunCli({"--home", dir.path(), "transfer", "--erase-log"});
+            EXPECT_EQ(done.status, 0) << done.output;
+            EXPECT_NE(done.output.find("cihazdan silindi"), std::string::npos) << done.output;
+        }
+        tcp.process.reset();  // stopped: no punch after the dump
+        const auto dump = Dump(tcp.state);
+        onTerminal = static_cast<int64_t>(dump["records"].size());
+        added = dump["punchesAdded"].get<int64_t>();
+        file = ReadAll(record);
+    }
+    EXPECT_GT(added, 0) << "punches came during the transfers";
+    EXPECT_EQ(file.size() % 33, 0u) << "whole lines only";
+    EXPECT_EQ(file.find('\0'), std::string::npos);
+    const int64_t lines = static_cast<int64_t>(file.size() / 33);
+    EXPECT_EQ(lines + onTerminal, 3000 + added) << "each punch once, in the file or on the terminal";
+    EXPECT_EQ(ReadAll(dir.File(BackupName(1))), file);
+}
+
+TEST(CliTransfer, TwoTransfersAtOnceOnOneRecordFileWriteEachRecordOnce) {
+    TempDir dir;
+    const std::string record = dir.File("qb400.txt");
+    Sim good = StartSim(dir, "good", {"--machine", "1", "--seed", "21", "--seed-users", "20", "--seed-records", "2000"});
+    Sim failing = StartSim(dir, "failing", {"--machine", "2", "--seed", "22", "--seed-users", "20",
+                                            "--seed-records", "2000", "--drop-after-records", "1000"});
+    const auto goodBefore = Dump(good.state);
+    const auto failingBefore = Dump(failing.state);
+    for (const char* home : {"a", "b"}) {
+        std::filesystem::create_directories(dir.File(home));
+        WriteAll(dir.File(std::string(home) + "/cihazlar.ini"),
+                 "[ayarlar]\r\ndosya=" + record + "\r\n" +
+                     Device(1, "Kapı", "Ethernet", "1", "Com1", good.port, "Standart") +
+                     Device(2, "Depo", "Ethernet", "2", "Com1", failing.port, "Standart"));
+    }
+    std::vector<std::unique_ptr<Process>> runs;
+    for (const char* home : {"a", "b"})
+        runs.push_back(std::make_unique<Process>(std::vector<std::string>{
+            kCli, "--home", dir.File(home), "transfer", "--erase-log", "--wait", "60"}));
+    for (auto& run : runs) {
+        run->ReadAll(90s);
+        EXPECT_EQ(run->Wait(10s), 1) << "the failing device fails its transfer";
+    }
+    EXPECT_EQ(ReadAll(record), ExpectedLines(goodBefore, "Standart")) << "once, never twice";
+    EXPECT_TRUE(Dump(good.state)["records"].empty());
+    EXPECT_EQ(Dump(failing.state)["records"], failingBefore["records"]) << "all still on the terminal";
+}
+
+TEST(CliTransfer, OnlyNewRecordsFromTheOptionOrTheFlagWritesAKeptLogOnce) {
+    for (const bool fromOption : {true, false}) {
+        SCOPED_TRACE(fromOption ? "sadeceyeni=1" : "--new-only");
+        TempDir dir;
+        Sim tcp = StartSim(dir, "tcp", {"--seed", "31", "--seed-users", "5", "--seed-records", "50"});
+        const auto before = Dump(tcp.state);
+        WriteAll(dir.File("cihazlar.ini"),
+                 "[ayarlar]\r\ndosya=" + dir.File("qb400.txt") + "\r\nsilkontrol=1\r\n" +
+                     (fromOption ? "sadeceyeni=1\r\n" : "") +
+                     Device(1, "Kapı", "Ethernet", "1", "Com1", tcp.port, "Standart"));
+        std::vector<std::string> args = {"--home", dir.path(), "transfer"};
+        if (!fromOption) args.push_back("--new-only");
+        for (const char* written : {"\t50 kayıt", "\t0 kayıt"}) {
+            const CliRun run = RunCli(args);
+            EXPECT_EQ(run.status, 0) << run.output;
+            EXPECT_NE(run.output.find(written), std::string::npos) << run.output;
+            EXPECT_EQ(run.output.find("cihazdan silindi"), std::string::npos) << run.output;
+        }
+        EXPECT_EQ(ReadAll(dir.File("qb400.txt")), ExpectedLines(before, "Standart"));
+        EXPECT_EQ(Dump(tcp.state)["records"], before["records"]) << "never erased";
+    }
 }

@@ -31,6 +31,7 @@
 #include "forms/FormStyle.h"
 #include "forms/GridView.h"
 #include "forms/MessageBox.h"
+#include "core/TransferLock.h"
 #include "forms/Tayarlarform.h"
 #include "forms/Tmainform.h"
 #include "support/FailingFileSystem.h"
@@ -691,6 +692,30 @@ TEST_F(MainWindowTest, RefusedRecordFileShowsTheErrorAndLosesNothing) {
     EXPECT_EQ(MessageBox::shown().size(), 1u);
     EXPECT_EQ(SplitLines(test::ReadAll(RecordPath())), expectedLines);
     EXPECT_EQ(model().Value(kMainColumnProgress, 0), 100);
+    EXPECT_EQ(terminal.AttendanceLog().size(), 0u);
+}
+
+TEST_F(MainWindowTest, AnotherTransferRunningShowsTheMessageAndTransfersNothing) {
+    WriteThreeDevices();
+    FillTerminalLog();
+    Start();
+    QPushButton* aktar = Find<QPushButton>("baglanbuton");
+    {
+        // aktarim-cli, started by the scheduler on the same program folder.
+        const TransferLock other(home.path(), RecordPath(), std::chrono::milliseconds(0));
+        aktar->click();
+        window->WaitForTransfer();
+        ASSERT_EQ(MessageBox::shown().size(), 1u);
+        EXPECT_EQ(MessageBox::shown()[0].text,
+                  QString::fromUtf8(kTransferBusyText) + QString::fromStdString(home.path()));
+        EXPECT_FALSE(std::filesystem::exists(RecordPath()));
+        EXPECT_EQ(terminal.AttendanceLog().size(), 8u);
+        for (int r = 0; r < 3; ++r) EXPECT_EQ(model().Value(kMainColumnStatus, r), kPictureNone) << r;
+    }
+    aktar->click();
+    window->WaitForTransfer();
+    EXPECT_EQ(MessageBox::shown().size(), 1u);
+    EXPECT_EQ(SplitLines(test::ReadAll(RecordPath())), expectedLines);
     EXPECT_EQ(terminal.AttendanceLog().size(), 0u);
 }
 

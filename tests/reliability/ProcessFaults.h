@@ -34,12 +34,14 @@ struct RunningSim {
     }
 };
 
+// listen: "127.0.0.1:0" for any free port, or the port a terminal had before.
 inline RunningSim StartSim(const TempDir& dir, const std::string& state,
-                           std::vector<std::string> extra) {
+                           std::vector<std::string> extra,
+                           const std::string& listen = "127.0.0.1:0") {
     RunningSim sim;
     const std::string portFile = dir.File("sim.port");
     std::filesystem::remove(portFile);
-    std::vector<std::string> args = {kSimProgram, "--listen",    "127.0.0.1:0", "--state",
+    std::vector<std::string> args = {kSimProgram, "--listen",    listen, "--state",
                                      state,       "--port-file", portFile};
     args.insert(args.end(), extra.begin(), extra.end());
     sim.process = std::make_unique<Process>(args);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <algorithm>
 #include <array>
 #include <filesystem>
@@ -12,6 +14,7 @@
 #include "TempDir.h"
 #include "core/Errors.h"
 #include "core/IniFile.h"
+#include "core/TransferLock.h"
 #include "settings/SettingsCommands.h"
 #include "terminal/ConnectionRules.h"
 #include "terminal/MemoryLink.h"
@@ -391,6 +394,37 @@ TEST_F(SettingsTest, ARefusedSaveKeepsTheOldFileWhole) {
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(home.path()),
                                 std::filesystem::directory_iterator()),
                   1);
+    }
+}
+
+TEST_F(SettingsTest, NothingIsSavedWhileATransferHoldsTheProgramFolder) {
+    using Command = std::function<void()>;
+    const std::array<std::pair<const char*, Command>, 4> cases = {{
+        {"Kaydet", [this] { commands->SaveDeviceList(); }},
+        {"Sil", [this] { commands->DeleteSelectedDevice(); }},
+        {"Çıkış", [this] { commands->WriteBackDevices(); }},
+        {"dosya", [this] { commands->SetRecordFile("baska.txt"); }},
+    }};
+    for (const auto& [what, command] : cases) {
+        SCOPED_TRACE(what);
+        Open({kNetworkRow, kSerialRow});
+        const std::string before = ReadAll(iniPath);
+        grid.SetText(kFieldName, 0, "yeni ad");
+        {
+            const TransferLock transfer(home.path(), home.File("qb400.txt"),
+                                        std::chrono::milliseconds(0));
+            try {
+                command();
+                ADD_FAILURE() << "no error";
+            } catch (const AppError& e) {
+                EXPECT_EQ(e.kind(), ErrorKind::Busy);
+                EXPECT_EQ(std::string(e.what()), kTransferBusyText + home.path());
+            }
+            EXPECT_EQ(ReadAll(iniPath), before);
+            EXPECT_EQ(grid.RowCount(), 2) << "no row lost on the screen either";
+        }
+        command();  // the transfer is over
+        EXPECT_NE(ReadAll(iniPath), before);
     }
 }
 

@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #include <variant>
 #include <filesystem>
+#include <functional>
+#include <map>
 
 #include "FailingFileSystem.h"
 #include "TempDir.h"
@@ -121,7 +123,10 @@ protected:
         return s;
     }()};
     bool deleteAfter = true;
+    bool newOnly = false;
     FileSystem* fs = &RealFileSystem();
+    // What another program, or the terminal, does while the transfer runs.
+    std::function<void(const TransferEvent&)> meanwhile;
 
     void AddDevice(const std::string& name, const std::string& type, const std::string& machine = "1",
                    const std::string& mode = "Standart") {
@@ -149,7 +154,12 @@ protected:
             return t;
         };
         settings.fileSystem = fs;
-        return AttendanceTransfer(devices, link, [this](const TransferEvent& e) { log(e); },
+        settings.newOnly = newOnly;
+        return AttendanceTransfer(devices, link,
+                                  [this](const TransferEvent& e) {
+                                      log(e);
+                                      if (meanwhile) meanwhile(e);
+                                  },
                                   settings);
     }
     std::vector<int> All() const {
@@ -222,7 +232,7 @@ TEST_F(TransferTest, ATerminalWithoutRecordsCreatesAnEmptyBackupAndStillErases) 
     EXPECT_TRUE(std::filesystem::exists(home.File("yedekler/20240305.001")));
     EXPECT_EQ(Backup(1), "");
     EXPECT_TRUE(log.progress.empty());
-    EXPECT_EQ(std::count(link.calls.begin(), link.calls.end(), "ClearAttendanceLog"), 1);
+    EXPECT_EQ(std::count(link.calls.begin(), link.calls.end(), "ClearAttendanceRecords"), 1);
 }
 
 TEST_F(TransferTest, BackupFilesAreNamedByDeviceNumberAndAccumulateOverTheDay) {
@@ -541,7 +551,157 @@ TEST_F(TransferTest, AnEraseTheTerminalRefusesIsReportedAndTheLinesStay) {
     EXPECT_EQ(o.result, DeviceOutcome::Result::Connected);
     EXPECT_EQ(o.recordsWritten, 3);
     EXPECT_FALSE(o.logErased);
+    EXPECT_TRUE(o.eraseRefused);
     EXPECT_EQ(o.error, "Kayıtlar cihazdan silinemedi (Cihaz isteği reddetti)");
     EXPECT_EQ(ReadAll(recordPath).size(), 3u * 33);
     EXPECT_EQ(terminal.AttendanceLog().size(), 3u);
+
+    // The next transfer writes only the punch made since, and erases all four.
+    const std::string before = ReadAll(recordPath);
+    terminal.AppendRecord(Punch(200, 0));
+    link.failClear = false;
+    transfer.Run({1});
+    EXPECT_EQ(transfer.outcomes().at(0).recordsWritten, 1);
+    EXPECT_TRUE(transfer.outcomes().at(0).logErased);
+    const std::string after = ReadAll(recordPath);
+    ASSERT_EQ(after.size(), 4u * 33);
+    EXPECT_EQ(after.substr(0, before.size()), before);
+    EXPECT_TRUE(terminal.AttendanceLog().empty());
+}
+
+// --- each punch exactly once ------------------------------------------------
+
+namespace {
+
+// How often each line occurs in a file's text.
+std::map<std::string, int> LineCounts(const std::string& text) {
+    std::map<std::string, int> counts;
+    for (size_t at = 0; at < text.size();) {
+        const size_t end = text.find("\r\n", at);
+        if (end == std::string::npos) {
+            counts[text.substr(at)]++;
+            break;
+        }
+        counts[text.substr(at, end - at)]++;
+        at = end + 2;
+    }
+    return counts;
+}
+
+bool IsLoaded(const TransferEvent& e) {
+    const auto* load = std::get_if<LoadProgress>(&e);
+    return load != nullptr && !load->loading;
+}
+
+}  // namespace
+
+TEST_F(TransferTest, ARecordFileMovedAwayWhileTheLogIsReadGetsItsLinesAtThePath) {
+    namespace fsys = std::filesystem;
+    const std::string old = "000,00001,1 2024/03/01 08:00:00\r\n";
+    const struct {
+        const char* name;
+        std::function<void(const std::string&)> act;
+        std::string keptAtPath;  // what stays at the path before the new lines
+    } cases[] = {
+        {"deleted", [](const std::string& p) { fsys::remove(p); }, ""},
+        {"renamed", [](const std::string& p) { fsys::rename(p, p + ".eski"); }, ""},
+        {"emptied", [](const std::string& p) { fsys::resize_file(p, 0); }, ""},
+        {"replaced",
+         [](const std::string& p) {
+             WriteAll(p + ".yeni", "elle\r\n");
+             fsys::rename(p + ".yeni", p);
+         },
+         "elle\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        devices = DeviceTable();
+        terminal.ClearAttendanceLog();
+        fsys::remove_all(home.File("gunluk"));
+        fsys::remove(recordPath + ".eski");
+        AddDevice("A", "Ethernet");
+        Fill(3);
+        WriteAll(recordPath, old);
+        meanwhile = [&](const TransferEvent& e) {
+            if (IsLoaded(e)) c.act(recordPath);
+        };
+        MemoryLink link(terminal);
+        auto transfer = Make(link);
+        transfer.Run({1});
+        meanwhile = nullptr;
+        EXPECT_TRUE(transfer.outcomes().at(0).logErased);
+        const std::string text = ReadAll(recordPath);
+        EXPECT_EQ(text.find('\0'), std::string::npos) << "no zero bytes";
+        ASSERT_EQ(text.size(), c.keptAtPath.size() + 3u * 33);
+        EXPECT_EQ(text.substr(0, c.keptAtPath.size()), c.keptAtPath);
+        EXPECT_EQ(text.substr(c.keptAtPath.size()), Backup(1).substr(Backup(1).size() - 3 * 33));
+        if (std::string(c.name) == "renamed") {
+            EXPECT_EQ(ReadAll(recordPath + ".eski"), old);
+        }
+    }
+}
+
+TEST_F(TransferTest, PunchesWhileTheLogIsReadAreWrittenOrStayOnTheTerminal) {
+    AddDevice("A", "Ethernet");
+    Fill(3);
+    // One punch after the count, before the load; one after the load.
+    meanwhile = [&](const TransferEvent& e) {
+        if (const auto* load = std::get_if<LoadProgress>(&e))
+            terminal.AppendRecord(Punch(load->loading ? 300 : 400, 0));
+    };
+    MemoryLink link(terminal);
+    auto transfer = Make(link);
+    transfer.Run({1});
+    meanwhile = nullptr;
+    const DeviceOutcome& o = transfer.outcomes().at(0);
+    EXPECT_EQ(o.result, DeviceOutcome::Result::Connected);
+    EXPECT_EQ(o.error, "");
+    EXPECT_EQ(o.recordsWritten, 4);
+    EXPECT_TRUE(o.logErased);
+    ASSERT_EQ(terminal.AttendanceLog().size(), 1u) << "the punch nobody read stays";
+    EXPECT_EQ(terminal.AttendanceLog()[0].user, 400);
+
+    transfer.Run({1});
+    const std::map<std::string, int> counts = LineCounts(ReadAll(recordPath));
+    EXPECT_EQ(counts.size(), 5u);
+    for (const auto& [line, times] : counts) EXPECT_EQ(times, 1) << line;
+    EXPECT_EQ(LineCounts(Backup(1)), counts);
+    EXPECT_TRUE(terminal.AttendanceLog().empty());
+}
+
+TEST_F(TransferTest, OnlyNewRecordsWritesEachRecordOnceAndNeverErases) {
+    AddDevice("A", "Ethernet");
+    newOnly = true;
+    Fill(3);
+    MemoryLink link(terminal);
+    auto transfer = Make(link);
+    transfer.Run({1});
+    EXPECT_EQ(transfer.outcomes().at(0).recordsWritten, 3);
+    EXPECT_FALSE(transfer.outcomes().at(0).logErased);
+    terminal.AppendRecord(Punch(300, 1));
+    transfer.Run({1});
+    EXPECT_EQ(transfer.outcomes().at(0).recordsWritten, 1);
+    EXPECT_EQ(terminal.AttendanceLog().size(), 4u);
+    EXPECT_EQ(std::count(link.calls.begin(), link.calls.end(), "ClearAttendanceRecords"), 0);
+    std::map<std::string, int> counts = LineCounts(ReadAll(recordPath));
+    EXPECT_EQ(counts.size(), 4u);
+    for (const auto& [line, times] : counts) EXPECT_EQ(times, 1) << line;
+
+    // Another PC took the log: the journal no longer matches, everything new
+    // is written.
+    terminal.ClearAttendanceLog();
+    terminal.AppendRecord(Punch(500, 0));
+    terminal.AppendRecord(Punch(501, 0));
+    transfer.Run({1});
+    EXPECT_EQ(transfer.outcomes().at(0).recordsWritten, 2);
+    counts = LineCounts(ReadAll(recordPath));
+    EXPECT_EQ(counts.size(), 6u);
+    for (const auto& [line, times] : counts) EXPECT_EQ(times, 1) << line;
+
+    // Without the option a kept log is written whole, as it always was.
+    newOnly = false;
+    deleteAfter = false;
+    auto whole = Make(link);
+    whole.Run({1});
+    EXPECT_EQ(whole.outcomes().at(0).recordsWritten, 2);
 }
