@@ -21,9 +21,10 @@ void BM_Save256Devices(benchmark::State& state) {
     const std::string path = TempFile("save256.ini");
     std::filesystem::remove(path);
     aktarim::IniFile ini(path);
-    const std::vector<std::string> row = {"Cihaz", "Ethernet", "1",    "Com1",     "115200",
-                                          "192.168.1.201", "4370", "", "Standart", ""};
-    for (auto _ : state) aktarim::SaveDevices(ini, 256, [&](int column, int) { return row[column]; });
+    const std::vector<std::string> row = {"Cihaz",         "Ethernet", "1", "Com1",     "115200",
+                                          "192.168.1.201", "4370",     "",  "Standart", ""};
+    for (auto _ : state)
+        aktarim::SaveDevices(ini, 256, [&](int column, int) { return row[column]; });
 }
 BENCHMARK(BM_Save256Devices)->Unit(benchmark::kMillisecond);
 
@@ -32,10 +33,12 @@ void BM_Load50MbIni(benchmark::State& state) {
     if (!std::filesystem::exists(path) || std::filesystem::file_size(path) < 50'000'000) {
         std::ofstream out(path, std::ios::binary);
         std::mt19937 random(1);
-        const std::string alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+        const std::string alphabet =
+            "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
         std::string templateText(1700, 'A');
         for (int s = 0; s < 3000; ++s) {
-            out << "[" << 10000 + s << "]\r\nisim=Personel " << s << "\r\nyetki=Normal\r\nkartno=\r\nsifre=\r\n";
+            out << "[" << 10000 + s << "]\r\nisim=Personel " << s
+                << "\r\nyetki=Normal\r\nkartno=\r\nsifre=\r\n";
             for (int f = 0; f < 10; ++f) {
                 for (char& c : templateText) c = alphabet[random() % alphabet.size()];
                 out << "parmakizi" << f << "=" << templateText << "\r\n";

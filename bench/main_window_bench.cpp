@@ -45,7 +45,8 @@ double LongestStallMs(aktarim::Tmainform& mainform) {
 int main(int argc, char** argv) {
     const bool stall = argc == 3 && std::strcmp(argv[1], "--stall") == 0;
     if (argc != 3) {
-        std::fprintf(stderr, "usage: main_window_bench HOME RUNS | main_window_bench --stall HOME\n");
+        std::fprintf(stderr,
+                     "usage: main_window_bench HOME RUNS | main_window_bench --stall HOME\n");
         return 2;
     }
     qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -53,7 +54,8 @@ int main(int argc, char** argv) {
     QApplication app(qtArgc, argv);
     aktarim::AppState state;
     state.programFolder = argv[stall ? 2 : 1];
-    state.configFile = std::make_unique<aktarim::IniFile>(state.ConfigFilePath(), *state.fileSystem);
+    state.configFile =
+        std::make_unique<aktarim::IniFile>(state.ConfigFilePath(), *state.fileSystem);
     aktarim::UseWireLinks(state);
     aktarim::ApplicationWindows windows(state);
     aktarim::Tmainform& mainform = windows.mainform;
@@ -69,7 +71,8 @@ int main(int argc, char** argv) {
         const auto start = std::chrono::steady_clock::now();
         mainform.baglanbutonClick();
         mainform.WaitForTransfer();
-        seconds.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        seconds.push_back(
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
     }
     std::sort(seconds.begin(), seconds.end());
     std::printf("%.3f\n", seconds.empty() ? 0.0 : seconds[(seconds.size() - 1) / 2]);

@@ -18,8 +18,8 @@
 #include "forms/AppState.h"
 #include "forms/ApplicationWindows.h"
 #include "forms/FormStyle.h"
-#include "terminal/WireTrace.h"
 #include "forms/Language.h"
+#include "terminal/WireTrace.h"
 
 namespace {
 

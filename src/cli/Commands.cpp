@@ -12,20 +12,23 @@
 #include "core/FileSystem.h"
 #include "core/IniFile.h"
 #include "core/Platform.h"
+#include "core/TerminalLink.h"
 #include "core/Transfer.h"
 #include "core/TransferLock.h"
 #include "settings/ClockSession.h"
 #include "terminal/ConnectionRules.h"
-#include "core/TerminalLink.h"
 
 namespace aktarim {
 namespace {
 
-std::string ConfigPath(const CliContext& context) { return JoinPath(context.home, kConfigFileName); }
+std::string ConfigPath(const CliContext& context) {
+    return JoinPath(context.home, kConfigFileName);
+}
 
 // Device numbers named on the command line, or all; nullopt after a usage
 // error has been reported.
-std::optional<std::vector<int>> SelectDevices(const Configuration& config, const std::vector<int>& numbers) {
+std::optional<std::vector<int>> SelectDevices(const Configuration& config,
+                                              const std::vector<int>& numbers) {
     std::vector<int> chosen = numbers;
     if (chosen.empty())
         for (int k = 1; k <= config.devices.deviceCount(); ++k) chosen.push_back(k);
@@ -41,7 +44,7 @@ std::optional<std::vector<int>> SelectDevices(const Configuration& config, const
 
 // Draws one progress bar per device on a terminal; prints nothing otherwise.
 class ConsoleProgress {
-public:
+  public:
     explicit ConsoleProgress(const DeviceTable& devices)
         : devices_(devices), tty_(StandardOutputIsTerminal()) {}
     void Show(const TransferEvent& event) {
@@ -60,7 +63,7 @@ public:
         lastPercent_ = -1;
     }
 
-private:
+  private:
     void Draw(int number, int percent) {
         if (number == lastNumber_ && percent == lastPercent_) return;
         lastNumber_ = number;
@@ -82,8 +85,10 @@ const char* ResultText(DeviceOutcome::Result result) {
     switch (result) {
         case DeviceOutcome::Result::Connected:
         case DeviceOutcome::Result::LoadFailed:
-        case DeviceOutcome::Result::WriteFailed: return kConnectedText;
-        default: return kConnectFailedText;
+        case DeviceOutcome::Result::WriteFailed:
+            return kConnectedText;
+        default:
+            return kConnectFailedText;
     }
 }
 
@@ -116,18 +121,21 @@ int DevicesCommand(const CliContext& context, bool json) {
         for (int k = 1; k <= config.devices.deviceCount(); ++k) {
             nlohmann::json device;
             device["number"] = k;
-            for (int f = 0; f < kDeviceFieldCount; ++f) device[kDeviceFields[f].key] = config.devices.at(k).fields[f];
+            for (int f = 0; f < kDeviceFieldCount; ++f)
+                device[kDeviceFields[f].key] = config.devices.at(k).fields[f];
             out["devices"].push_back(device);
         }
         std::cout << out.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
         return kExitOk;
     }
     std::cout << "Kayıt dosyası: " << config.recordFilePath << "\n"
-              << "Aktardıktan sonra sil: " << (config.deleteAfterTransfer ? "evet" : "hayır") << "\n";
+              << "Aktardıktan sonra sil: " << (config.deleteAfterTransfer ? "evet" : "hayır")
+              << "\n";
     for (int k = 1; k <= config.devices.deviceCount(); ++k) {
         const DeviceRecord& d = config.devices.at(k);
-        std::cout << k << "\t" << d.name() << "\t" << ConnectionDescription(d).value_or(d.connectionType()) << "\t"
-                  << d.inOutMode() << "\n";
+        std::cout << k << "\t" << d.name() << "\t"
+                  << ConnectionDescription(d).value_or(d.connectionType()) << "\t" << d.inOutMode()
+                  << "\n";
     }
     return kExitOk;
 }
@@ -144,10 +152,11 @@ int TestCommand(const CliContext& context, const std::vector<int>& numbers) {
         const DeviceRecord& d = config->devices.at(k);
         std::string status;
         try {
-            const auto connected =
-                ConnectByExactType(*link, ConnectionTexts::FromRecord(d), SerialOrder::BaudMachinePort);
+            const auto connected = ConnectByExactType(*link, ConnectionTexts::FromRecord(d),
+                                                      SerialOrder::BaudMachinePort);
             status = connected.value_or(false) ? kConnectedText : kConnectFailedText;
-            if (!connected) status += " (bağlantı tipi: \"" + d.connectionType() + "\")";
+            if (!connected)
+                status += " (bağlantı tipi: \"" + d.connectionType() + "\")";
             else if (!*connected)
                 if (const LinkFailure failure = link->LastFailure())
                     status += "\t" + LinkFailureText(failure);
@@ -174,7 +183,8 @@ int TransferCommand(const CliContext& context, const TransferRequest& request) {
     // this record file.
     std::optional<TransferLock> lock;
     try {
-        lock.emplace(context.home, config->recordFilePath, std::chrono::seconds(request.waitSeconds));
+        lock.emplace(context.home, config->recordFilePath,
+                     std::chrono::seconds(request.waitSeconds));
     } catch (const AppError& e) {
         std::cerr << "aktarim-cli: " << e.what() << "\n";
         return e.kind() == ErrorKind::Busy ? kExitBusy : kExitFailed;
@@ -189,9 +199,9 @@ int TransferCommand(const CliContext& context, const TransferRequest& request) {
     settings.newOnly = request.newOnly || config->newOnly;
     settings.today = [] { return LocalTime(std::time(nullptr)); };
     ConsoleProgress progress(config->devices);
-    AttendanceTransfer transfer(config->devices, *link,
-                                [&progress](const TransferEvent& event) { progress.Show(event); },
-                                settings);
+    AttendanceTransfer transfer(
+        config->devices, *link, [&progress](const TransferEvent& event) { progress.Show(event); },
+        settings);
 
     int status = kExitOk;
     try {
@@ -204,8 +214,8 @@ int TransferCommand(const CliContext& context, const TransferRequest& request) {
     progress.EndLine();
     for (const DeviceOutcome& o : transfer.outcomes()) {
         const DeviceRecord& d = config->devices.at(o.number);
-        std::cout << o.number << "\t" << d.name() << "\t" << ResultText(o.result) << "\t" << o.recordsWritten
-                  << " kayıt";
+        std::cout << o.number << "\t" << d.name() << "\t" << ResultText(o.result) << "\t"
+                  << o.recordsWritten << " kayıt";
         if (o.logErased) std::cout << ", cihazdan silindi";
         if (o.eraseRefused) std::cout << ", cihaz silmeyi reddetti";
         if (o.result == DeviceOutcome::Result::NotContacted)

@@ -25,10 +25,10 @@ inline constexpr int kExitBusy = 3;
 int DevicesCommand(const CliContext& context, bool json);
 int TestCommand(const CliContext& context, const std::vector<int>& numbers);
 struct TransferRequest {
-    std::vector<int> numbers;        // empty: the ticked devices
-    std::optional<bool> eraseLog;    // empty: the option silkontrol
-    int waitSeconds = 0;             // for another transfer to end
-    bool newOnly = false;            // or the option sadeceyeni
+    std::vector<int> numbers;      // empty: the ticked devices
+    std::optional<bool> eraseLog;  // empty: the option silkontrol
+    int waitSeconds = 0;           // for another transfer to end
+    bool newOnly = false;          // or the option sadeceyeni
 };
 int TransferCommand(const CliContext& context, const TransferRequest& request);
 

@@ -130,8 +130,8 @@ std::string Summary(const PersonnelRequest& request) {
     const std::string who = request.users.empty() ? "tümü" : Users(request.users);
     switch (request.action) {
         case Action::Pull:
-            return std::string("Al (cihaz -> bilgisayar") + (request.templates ? ", parmak izleri" : "") +
-                   "): " + who;
+            return std::string("Al (cihaz -> bilgisayar") +
+                   (request.templates ? ", parmak izleri" : "") + "): " + who;
         case Action::Push:
             return std::string("Gönder (bilgisayar -> cihaz") +
                    (request.templates ? ", parmak izleri" : "") + "): " + who;
@@ -154,24 +154,28 @@ CLI::App* AddPersonnelCommands(CLI::App& app, PersonnelRequest& request) {
     auto* personnel = app.add_subcommand("personnel", "Personel ve parmak izi işlemleri");
     personnel->require_subcommand(1);
 
-    auto* list = personnel->add_subcommand("list", "Cihazdaki ve bilgisayardaki personeli listeler");
+    auto* list =
+        personnel->add_subcommand("list", "Cihazdaki ve bilgisayardaki personeli listeler");
     list->add_option("N", request.device, "Cihaz numarası")->required();
     list->add_flag("--json", request.json, "JSON olarak yazar");
     list->callback([&request] { request.action = Action::List; });
 
-    auto* pull = personnel->add_subcommand("pull", "Personel bilgilerini cihazdan bilgisayara alır");
+    auto* pull =
+        personnel->add_subcommand("pull", "Personel bilgilerini cihazdan bilgisayara alır");
     pull->add_option("N", request.device, "Cihaz numarası")->required();
     pull->add_option("USER", request.users, "Kullanıcı numaraları (boşsa hepsi)");
     pull->add_flag("--templates", request.templates, "Parmak izlerini de alır");
     pull->callback([&request] { request.action = Action::Pull; });
 
-    auto* push = personnel->add_subcommand("push", "Personel bilgilerini bilgisayardan cihaza gönderir");
+    auto* push =
+        personnel->add_subcommand("push", "Personel bilgilerini bilgisayardan cihaza gönderir");
     push->add_option("N", request.device, "Cihaz numarası")->required();
     push->add_option("USER", request.users, "Kullanıcı numaraları (boşsa hepsi)");
     push->add_flag("--templates", request.templates, "Parmak izlerini de gönderir");
     push->callback([&request] { request.action = Action::Push; });
 
-    auto* del = personnel->add_subcommand("delete", "Personeli cihazdan ve/veya bilgisayardan siler");
+    auto* del =
+        personnel->add_subcommand("delete", "Personeli cihazdan ve/veya bilgisayardan siler");
     del->add_option("N", request.device, "Cihaz numarası")->required();
     del->add_option("USER", request.users, "Kullanıcı numaraları")->required();
     del->add_flag("--terminal", request.onTerminal, "Cihazdan siler");
@@ -206,12 +210,13 @@ int PersonnelCommand(const CliContext& context, const PersonnelRequest& request)
             return kExitUsage;
         }
         if (!opened) {
-            report(session.messages().empty() ? std::string(kConnectFailedText) : session.messages().back());
+            report(session.messages().empty() ? std::string(kConnectFailedText)
+                                              : session.messages().back());
             return kExitFailed;
         }
         // Deleting on the terminal alone needs no store; everything else does.
-        const bool needsStore = !(request.action == Action::Delete && request.onTerminal &&
-                                  !request.inStore);
+        const bool needsStore =
+            !(request.action == Action::Delete && request.onTerminal && !request.inStore);
         if (session.storeError() && needsStore) {
             if (request.action == Action::List)
                 PrintList(session, request.device, device.name(), request.json);

@@ -22,11 +22,15 @@ int main(int argc, char** argv) {
     app.set_version_flag("--version", std::string("aktarim-cli ") + kVersion, "Sürümü yazar");
     app.require_subcommand(1);
     std::string home;
-    app.add_option("--home", home, "Program klasörü yerine kullanılacak klasör")->check(CLI::Validator(
-        [](const std::string& path) { return IsFolder(path) ? std::string() : "Directory does not exist: " + path; },
-        "DIR"));
+    app.add_option("--home", home, "Program klasörü yerine kullanılacak klasör")
+        ->check(CLI::Validator(
+            [](const std::string& path) {
+                return IsFolder(path) ? std::string() : "Directory does not exist: " + path;
+            },
+            "DIR"));
     std::string tracePath;
-    app.add_option("--trace", tracePath, "Cihazlarla giden ve gelen her çerçeveyi bu dosyaya ekler");
+    app.add_option("--trace", tracePath,
+                   "Cihazlarla giden ve gelen her çerçeveyi bu dosyaya ekler");
 
     bool json = false;
     auto* devices = app.add_subcommand("devices", "Tanımlı cihazları listeler");
@@ -45,10 +49,10 @@ int main(int argc, char** argv) {
     transfer->add_option("--device", transferNumbers, "Cihaz numarası (birden çok verilebilir)");
     auto* erase = transfer->add_flag("--erase-log", eraseLog, "Aktardıktan sonra cihazdan sil");
     transfer->add_flag("--keep-log", keepLog, "Cihazdaki kayıtları bırak")->excludes(erase);
-    transfer->add_option("--wait", waitSeconds, "Süren başka bir aktarımı en çok bu kadar saniye bekle")
+    transfer
+        ->add_option("--wait", waitSeconds, "Süren başka bir aktarımı en çok bu kadar saniye bekle")
         ->check(CLI::Range(0, 86400));
-    transfer->add_flag("--new-only", newOnly,
-                       "Yalnızca yeni kayıtları yaz, cihazdan silme")
+    transfer->add_flag("--new-only", newOnly, "Yalnızca yeni kayıtları yaz, cihazdan silme")
         ->excludes(erase);
 
     int clockNumber = 0;

@@ -35,7 +35,8 @@ Configuration LoadConfiguration(const IniFile& ini) {
         DeviceRecord& record = config.devices.Append();
         for (int f = 0; f < kDeviceFieldCount; ++f) {
             const char* fallback = f == kFieldName ? "deneme" : "";
-            record.Set(static_cast<DeviceField>(f), ini.ReadString(section, kDeviceFields[f].key, fallback));
+            record.Set(static_cast<DeviceField>(f),
+                       ini.ReadString(section, kDeviceFields[f].key, fallback));
         }
     }
     return config;
@@ -49,7 +50,8 @@ void SaveDevices(IniFile& ini, int count, const CellReader& cell) {
     }
     for (int r = 1; r <= count; ++r) {
         const std::string section = DeviceSectionName(r);
-        for (int f = 0; f < kDeviceFieldCount; ++f) ini.WriteString(section, kDeviceFields[f].key, cell(f, r - 1));
+        for (int f = 0; f < kDeviceFieldCount; ++f)
+            ini.WriteString(section, kDeviceFields[f].key, cell(f, r - 1));
     }
     group.Commit();
 }
@@ -59,6 +61,8 @@ void WriteRecordFileOption(IniFile& ini, Configuration& config, std::string_view
     ini.WriteString(kSettingsSection, kRecordFileKey, path);
 }
 
-void WriteDeleteOption(IniFile& ini, bool ticked) { ini.WriteString(kSettingsSection, kDeleteAfterKey, ticked ? "1" : "0"); }
+void WriteDeleteOption(IniFile& ini, bool ticked) {
+    ini.WriteString(kSettingsSection, kDeleteAfterKey, ticked ? "1" : "0");
+}
 
 }  // namespace aktarim

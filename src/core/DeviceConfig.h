@@ -58,16 +58,18 @@ struct DeviceRecord {
 
 // Devices numbered from 1; device k is at(k).
 class DeviceTable {
-public:
+  public:
     int deviceCount() const { return static_cast<int>(records_.size()); }
     DeviceRecord& at(int number) { return records_.at(static_cast<size_t>(number - 1)); }
-    const DeviceRecord& at(int number) const { return records_.at(static_cast<size_t>(number - 1)); }
+    const DeviceRecord& at(int number) const {
+        return records_.at(static_cast<size_t>(number - 1));
+    }
     DeviceRecord& Append() { return records_.emplace_back(); }
     void RemoveLast() { records_.pop_back(); }
     void Resize(int count) { records_.resize(static_cast<size_t>(count)); }
     void Clear() { records_.clear(); }
 
-private:
+  private:
     std::vector<DeviceRecord> records_;
 };
 

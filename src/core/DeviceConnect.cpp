@@ -1,7 +1,7 @@
 #include "core/DeviceConnect.h"
 
-#include "core/Text.h"
 #include "core/TerminalLink.h"
+#include "core/Text.h"
 
 namespace aktarim {
 
@@ -33,7 +33,8 @@ bool ConnectSerialFromTexts(TerminalLink& link, const ConnectionTexts& texts, Se
     return link.ConnectSerial(port, machine, baud);
 }
 
-std::optional<bool> ConnectByExactType(TerminalLink& link, const ConnectionTexts& texts, SerialOrder order) {
+std::optional<bool> ConnectByExactType(TerminalLink& link, const ConnectionTexts& texts,
+                                       SerialOrder order) {
     if (texts.type == kEthernet) {
         const int32_t port = StrToInt(texts.ipPort);
         return link.ConnectNetwork(texts.ipAddress, port);
@@ -43,7 +44,8 @@ std::optional<bool> ConnectByExactType(TerminalLink& link, const ConnectionTexts
 }
 
 bool ConnectEthernetOrSerial(TerminalLink& link, const ConnectionTexts& texts) {
-    if (texts.type == kEthernet) return link.ConnectNetwork(texts.ipAddress, StrToInt(texts.ipPort));
+    if (texts.type == kEthernet)
+        return link.ConnectNetwork(texts.ipAddress, StrToInt(texts.ipPort));
     return ConnectSerialFromTexts(link, texts, SerialOrder::BaudMachinePort);
 }
 
@@ -60,8 +62,9 @@ LinkParameters LinkParametersFromTexts(const ConnectionTexts& texts) {
 
 bool ConnectWithLinkParameters(TerminalLink& link, const LinkParameters& p) {
     const bool network = p.linkType == 1;
-    const bool connected = network ? link.ConnectNetwork(p.linkIpAddress, p.linkIpPort)
-                                   : link.ConnectSerial(p.linkComPort, p.linkMachineNumber, p.linkBaudRate);
+    const bool connected =
+        network ? link.ConnectNetwork(p.linkIpAddress, p.linkIpPort)
+                : link.ConnectSerial(p.linkComPort, p.linkMachineNumber, p.linkBaudRate);
     if (connected) link.SetLinkValue(p.linkMachineNumber, network ? 1 : 2000);
     return connected;
 }

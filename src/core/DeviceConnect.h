@@ -47,7 +47,8 @@ enum class SerialOrder { BaudPortMachine, BaudMachinePort };
 // Exact "Ethernet" tries the network, exact "Comm Port" the serial port;
 // any other type makes no attempt (nullopt). Conversion errors throw before
 // the terminal is contacted.
-std::optional<bool> ConnectByExactType(TerminalLink& link, const ConnectionTexts& texts, SerialOrder order);
+std::optional<bool> ConnectByExactType(TerminalLink& link, const ConnectionTexts& texts,
+                                       SerialOrder order);
 // The serial connection alone, converting in the given order.
 bool ConnectSerialFromTexts(TerminalLink& link, const ConnectionTexts& texts, SerialOrder order);
 

@@ -16,12 +16,12 @@ enum class ErrorKind {
 };
 
 class AppError : public std::runtime_error {
-public:
+  public:
     AppError(ErrorKind kind, const std::string& message)
         : std::runtime_error(message), kind_(kind) {}
     ErrorKind kind() const { return kind_; }
 
-private:
+  private:
     ErrorKind kind_;
 };
 

@@ -21,10 +21,12 @@ namespace aktarim {
 namespace {
 #ifndef _WIN32
 
-[[noreturn]] void ThrowIo(int errorNumber) { throw AppError(ErrorKind::Io, IoErrorText(errorNumber)); }
+[[noreturn]] void ThrowIo(int errorNumber) {
+    throw AppError(ErrorKind::Io, IoErrorText(errorNumber));
+}
 
 class PosixFile final : public WritableFile {
-public:
+  public:
     explicit PosixFile(int fd) : fd_(fd) {}
     ~PosixFile() override {
         if (fd_ >= 0) ::close(fd_);
@@ -61,12 +63,12 @@ public:
         if (fd >= 0 && ::close(fd) != 0) ThrowIo(errno);
     }
 
-private:
+  private:
     int fd_;
 };
 
 class PosixFileSystem final : public FileSystem {
-public:
+  public:
     static constexpr int kMaxLinkHops = 40;
 
     std::optional<std::string> ReadFile(const std::string& path) override {
@@ -105,7 +107,8 @@ public:
         if (ec) ThrowIo(ec.value());
     }
     void SyncDirectory(const std::string& path) override {
-        const int fd = ::open(path.empty() ? "." : path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        const int fd =
+            ::open(path.empty() ? "." : path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (fd < 0) ThrowIo(errno);
         const int rc = ::fsync(fd);
         const int err = errno;
@@ -149,12 +152,13 @@ public:
         // Owner and group first: changing them may clear set-id bits.
         if (::chown(to.c_str(), st.st_uid, st.st_gid) != 0) {
             // Not the owner's: keep the group at least, where we belong to it.
-            [[maybe_unused]] const int ignored = ::chown(to.c_str(), static_cast<uid_t>(-1), st.st_gid);
+            [[maybe_unused]] const int ignored =
+                ::chown(to.c_str(), static_cast<uid_t>(-1), st.st_gid);
         }
         if (::chmod(to.c_str(), st.st_mode & 07777) != 0) ThrowIo(errno);
     }
 
-private:
+  private:
     static std::unique_ptr<WritableFile> Open(const std::string& path, int flags) {
         const int fd = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
         if (fd < 0) ThrowIo(errno);
@@ -197,19 +201,24 @@ FileSystem& RealFileSystem() {
 
 std::string IoErrorText(int errorNumber) {
     switch (errorNumber) {
-        case ENOENT: return "Dosya bulunamadı";
-        case ENOTDIR: return "Yol bulunamadı";
+        case ENOENT:
+            return "Dosya bulunamadı";
+        case ENOTDIR:
+            return "Yol bulunamadı";
         case EACCES:
         case EPERM:
-        case EROFS: return "Dosyaya erişim engellendi";
+        case EROFS:
+            return "Dosyaya erişim engellendi";
         case ENOSPC:
 #ifdef EDQUOT
         case EDQUOT:
 #endif
             return "Disk dolu";
         case EMFILE:
-        case ENFILE: return "Açık dosya sayısı çok fazla";
-        default: return "G/Ç hatası " + std::to_string(errorNumber);
+        case ENFILE:
+            return "Açık dosya sayısı çok fazla";
+        default:
+            return "G/Ç hatası " + std::to_string(errorNumber);
     }
 }
 
@@ -248,8 +257,9 @@ void WriteFileAtomically(FileSystem& fs, const std::string& path, std::string_vi
     static std::atomic<unsigned> counter{0};
     const std::string target = fs.ResolveLinks(path);
     const std::string name = target.substr(target.find_last_of("/\\") + 1);
-    WriteFileAtomically(fs, target, content,
-                        name + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+    WriteFileAtomically(
+        fs, target, content,
+        name + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
 }
 
 void WriteFileAtomically(FileSystem& fs, const std::string& path, std::string_view content,

@@ -21,7 +21,7 @@ struct FileIdentity {
 
 // An open file. Every failing call throws AppError(Io, IoErrorText(...)).
 class WritableFile {
-public:
+  public:
     virtual ~WritableFile() = default;
     virtual void Write(std::string_view bytes) = 0;
     // Flushes and forces the content to the disk.
@@ -38,7 +38,7 @@ public:
 enum class PathKind { Missing, RegularFile, Directory, Other };
 
 class FileSystem {
-public:
+  public:
     virtual ~FileSystem() = default;
     // The whole content, or nullopt when the file is missing or unreadable.
     virtual std::optional<std::string> ReadFile(const std::string& path) = 0;

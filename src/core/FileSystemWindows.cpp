@@ -16,19 +16,25 @@ namespace {
 
 int ErrnoFromWindows(DWORD error) {
     switch (error) {
-        case ERROR_FILE_NOT_FOUND: return ENOENT;
+        case ERROR_FILE_NOT_FOUND:
+            return ENOENT;
         case ERROR_PATH_NOT_FOUND:
         case ERROR_INVALID_NAME:
         case ERROR_BAD_PATHNAME:
-        case ERROR_DIRECTORY: return ENOTDIR;
+        case ERROR_DIRECTORY:
+            return ENOTDIR;
         case ERROR_ACCESS_DENIED:
         case ERROR_SHARING_VIOLATION:
         case ERROR_LOCK_VIOLATION:
-        case ERROR_WRITE_PROTECT: return EACCES;
+        case ERROR_WRITE_PROTECT:
+            return EACCES;
         case ERROR_DISK_FULL:
-        case ERROR_HANDLE_DISK_FULL: return ENOSPC;
-        case ERROR_TOO_MANY_OPEN_FILES: return EMFILE;
-        default: return EIO;
+        case ERROR_HANDLE_DISK_FULL:
+            return ENOSPC;
+        case ERROR_TOO_MANY_OPEN_FILES:
+            return EMFILE;
+        default:
+            return EIO;
     }
 }
 
@@ -55,7 +61,7 @@ HANDLE OpenHandle(const std::string& path, DWORD access, DWORD disposition) {
 }
 
 class WindowsFile final : public WritableFile {
-public:
+  public:
     WindowsFile(HANDLE handle, bool append) : handle_(handle), append_(append) {}
     ~WindowsFile() override {
         if (handle_ != INVALID_HANDLE_VALUE) ::CloseHandle(handle_);
@@ -98,7 +104,7 @@ public:
         if (handle != INVALID_HANDLE_VALUE && !::CloseHandle(handle)) ThrowLastError();
     }
 
-private:
+  private:
     HANDLE handle_;
     bool append_;
 };
@@ -136,8 +142,10 @@ std::optional<std::string> ReadFrom(const std::string& path, uint64_t tailCount,
 bool IsSeparator(char c) { return c == '/' || c == '\\'; }
 
 class WindowsFileSystem final : public FileSystem {
-public:
-    std::optional<std::string> ReadFile(const std::string& path) override { return ReadFrom(path, 0, false); }
+  public:
+    std::optional<std::string> ReadFile(const std::string& path) override {
+        return ReadFrom(path, 0, false);
+    }
     std::optional<std::string> ReadTail(const std::string& path, uint64_t count) override {
         return ReadFrom(path, count, true);
     }
@@ -198,8 +206,9 @@ public:
         return identity;
     }
 
-private:
-    static std::unique_ptr<WritableFile> Open(const std::string& path, DWORD disposition, bool append) {
+  private:
+    static std::unique_ptr<WritableFile> Open(const std::string& path, DWORD disposition,
+                                              bool append) {
         const HANDLE handle = OpenHandle(path, GENERIC_READ | GENERIC_WRITE, disposition);
         if (handle == INVALID_HANDLE_VALUE) ThrowLastError();
         return std::make_unique<WindowsFile>(handle, append);
@@ -227,7 +236,8 @@ std::string DirectoryOf(const std::string& path) {
 std::string ExecutableFolder() {
     std::wstring buffer(MAX_PATH, L'\0');
     for (;;) {
-        const DWORD length = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        const DWORD length =
+            ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
         if (length == 0) return ".";
         if (length < buffer.size()) {
             buffer.resize(length);

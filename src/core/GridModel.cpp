@@ -10,8 +10,9 @@ namespace aktarim {
 namespace {
 
 [[noreturn]] void ThrowRange(int column, int row) {
-    throw AppError(ErrorKind::Range, "Tabloda böyle bir hücre yok (sütun " + std::to_string(column) +
-                                         ", satır " + std::to_string(row) + ")");
+    throw AppError(ErrorKind::Range, "Tabloda böyle bir hücre yok (sütun " +
+                                         std::to_string(column) + ", satır " + std::to_string(row) +
+                                         ")");
 }
 
 }  // namespace

@@ -93,7 +93,8 @@ void IniFile::Parse(std::string_view text) {
                 sections_.push_back(std::move(section));
                 auto it = std::prev(sections_.end());
                 // The first of duplicates wins.
-                if (!sectionIndex_.emplace(AsciiLower(it->name), it).second) duplicateSections_ = true;
+                if (!sectionIndex_.emplace(AsciiLower(it->name), it).second)
+                    duplicateSections_ = true;
                 current = &*it;
                 continue;
             }
@@ -246,7 +247,9 @@ void IniFile::Flush() {
     }
 }
 
-IniFile::Group::Group(IniFile& ini, Abandon abandon) : ini_(ini), abandon_(abandon) { ++ini_.groupDepth_; }
+IniFile::Group::Group(IniFile& ini, Abandon abandon) : ini_(ini), abandon_(abandon) {
+    ++ini_.groupDepth_;
+}
 
 IniFile::Group::~Group() {
     if (!open_) return;

@@ -20,7 +20,7 @@ namespace aktarim {
 enum class IniEncoding { Cp1254, Utf8WithBom, Utf16Le };
 
 class IniFile {
-public:
+  public:
     explicit IniFile(std::string path, FileSystem& fs = RealFileSystem());
 
     const std::string& path() const { return path_; }
@@ -48,7 +48,7 @@ public:
     // drops it, so the file stays as it was before the group (Discard). If
     // that late write fails, the file also stays as it was.
     class Group {
-    public:
+      public:
         enum class Abandon { Keep, Discard };
         explicit Group(IniFile& ini, Abandon abandon = Abandon::Keep);
         ~Group();
@@ -56,7 +56,7 @@ public:
         Group& operator=(const Group&) = delete;
         void Commit();
 
-    private:
+      private:
         IniFile& ini_;
         Abandon abandon_;
         bool open_ = true;
@@ -65,10 +65,10 @@ public:
     // The serialised content as it would be written, in the file's encoding.
     std::string Serialize() const;
 
-private:
+  private:
     struct Entry {
-        std::string raw;       // the line as read, for lines kept verbatim
-        std::string key;       // empty for lines that hold no key
+        std::string raw;  // the line as read, for lines kept verbatim
+        std::string key;  // empty for lines that hold no key
         std::string lowerKey;
         std::string value;
         bool isKey = false;

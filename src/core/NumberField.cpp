@@ -5,7 +5,8 @@
 
 namespace aktarim {
 
-std::string FormatNumberField(int32_t width, int32_t decimals, int32_t mode, double value, bool zeroPad) {
+std::string FormatNumberField(int32_t width, int32_t decimals, int32_t mode, double value,
+                              bool zeroPad) {
     // Truncation to a 32-bit integer; values outside its range saturate
     // instead of being undefined.
     double truncated = std::trunc(value);
@@ -26,7 +27,8 @@ std::string FormatNumberField(int32_t width, int32_t decimals, int32_t mode, dou
         for (int32_t i = 0; i < decimals; ++i) {
             fraction *= 10;
             const double t = std::trunc(fraction);
-            const int64_t whole = std::isfinite(t) && std::fabs(t) < 9.2e18 ? static_cast<int64_t>(t) : 0;
+            const int64_t whole =
+                std::isfinite(t) && std::fabs(t) < 9.2e18 ? static_cast<int64_t>(t) : 0;
             const int64_t digit = whole % 10;
             text += std::to_string(digit);
         }

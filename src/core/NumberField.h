@@ -8,7 +8,8 @@ namespace aktarim {
 // '0' (zeroPad) or ' '; mode 2: left-aligned, padded on the right with ' ';
 // other modes neither pad nor cut. Text longer than width keeps its rightmost
 // characters. The value is truncated toward zero, never rounded.
-std::string FormatNumberField(int32_t width, int32_t decimals, int32_t mode, double value, bool zeroPad);
+std::string FormatNumberField(int32_t width, int32_t decimals, int32_t mode, double value,
+                              bool zeroPad);
 
 // The common call: width digits, zero-padded, no decimals.
 inline std::string ZeroPadded(int64_t value, int32_t width) {

@@ -21,7 +21,8 @@ namespace aktarim {
 std::wstring WidePath(std::string_view utf8) {
     if (utf8.empty()) return {};
     const int size = static_cast<int>(utf8.size());
-    const int count = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), size, nullptr, 0);
+    const int count =
+        ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), size, nullptr, 0);
     if (count <= 0) throw AppError(ErrorKind::Io, "Invalid file name");
     std::wstring wide(static_cast<size_t>(count), L'\0');
     ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), size, wide.data(), count);
@@ -31,9 +32,11 @@ std::wstring WidePath(std::string_view utf8) {
 std::string Utf8FromWide(std::wstring_view wide) {
     if (wide.empty()) return {};
     const int size = static_cast<int>(wide.size());
-    const int count = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
+    const int count =
+        ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
     std::string utf8(static_cast<size_t>(count > 0 ? count : 0), '\0');
-    if (count > 0) ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, utf8.data(), count, nullptr, nullptr);
+    if (count > 0)
+        ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, utf8.data(), count, nullptr, nullptr);
     return utf8;
 }
 
@@ -48,7 +51,8 @@ bool StandardOutputIsTerminal() { return ::_isatty(::_fileno(stdout)) != 0; }
 bool IsFolder(const std::string& path) {
     try {
         const DWORD attributes = ::GetFileAttributesW(WidePath(path).c_str());
-        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        return attributes != INVALID_FILE_ATTRIBUTES &&
+               (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     } catch (const AppError&) {
         return false;
     }

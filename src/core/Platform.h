@@ -33,12 +33,12 @@ void PrepareConsole();
 // page and loses letters it cannot hold, so the wide command line is read
 // again; elsewhere argv already is the text.
 class Utf8Arguments {
-public:
+  public:
     Utf8Arguments(int argc, char** argv);
     int Count() const { return static_cast<int>(pointers_.size()); }
     char** Values() { return pointers_.data(); }
 
-private:
+  private:
     std::vector<std::string> texts_;
     std::vector<char*> pointers_;
 };

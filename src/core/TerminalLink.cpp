@@ -4,14 +4,22 @@ namespace aktarim {
 
 std::string_view LinkFailureKindText(LinkFailureKind kind) {
     switch (kind) {
-        case LinkFailureKind::None: return "";
-        case LinkFailureKind::NotConnected: return "Bağlantı yok";
-        case LinkFailureKind::ConnectFailed: return "Bağlantı kurulamadı";
-        case LinkFailureKind::Timeout: return "Zaman aşımı";
-        case LinkFailureKind::ConnectionClosed: return "Bağlantı koptu";
-        case LinkFailureKind::Protocol: return "Protokol hatası";
-        case LinkFailureKind::WrongMachine: return "Yanlış makine numarası";
-        case LinkFailureKind::Refused: return "Cihaz isteği reddetti";
+        case LinkFailureKind::None:
+            return "";
+        case LinkFailureKind::NotConnected:
+            return "Bağlantı yok";
+        case LinkFailureKind::ConnectFailed:
+            return "Bağlantı kurulamadı";
+        case LinkFailureKind::Timeout:
+            return "Zaman aşımı";
+        case LinkFailureKind::ConnectionClosed:
+            return "Bağlantı koptu";
+        case LinkFailureKind::Protocol:
+            return "Protokol hatası";
+        case LinkFailureKind::WrongMachine:
+            return "Yanlış makine numarası";
+        case LinkFailureKind::Refused:
+            return "Cihaz isteği reddetti";
     }
     return "";
 }
@@ -35,9 +43,8 @@ uint64_t RecordsDigest(std::span<const AttendanceValues> records) {
     uint64_t hash = 0xCBF29CE484222325ull;
     for (const AttendanceValues& r : records) {
         uint64_t value = Pair(r.machineNumber, r.userNumber) * k0 +
-                         Pair(r.enrolMachine, r.verifyMode) * k1 +
-                         Pair(r.inOutState, r.year) * k2 + Pair(r.month, r.day) * k3 +
-                         Pair(r.hour, r.minute) * k4;
+                         Pair(r.enrolMachine, r.verifyMode) * k1 + Pair(r.inOutState, r.year) * k2 +
+                         Pair(r.month, r.day) * k3 + Pair(r.hour, r.minute) * k4;
         value ^= value >> 29;
         hash = (hash ^ value) * k4;
         hash ^= hash >> 32;

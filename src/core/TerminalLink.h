@@ -61,7 +61,7 @@ inline constexpr int32_t kStatusUserCount = 2;
 inline constexpr int32_t kStatusRecordCount = 6;
 
 class TerminalLink {
-public:
+  public:
     virtual ~TerminalLink() = default;
 
     virtual bool ConnectNetwork(const std::string& ipAddress, int32_t port) = 0;
@@ -95,23 +95,25 @@ public:
 
     virtual bool NextAttendanceRecord(int32_t m, AttendanceValues& values) = 0;
 
-    virtual bool GetDeviceClock(int32_t m, int32_t& year, int32_t& month, int32_t& day, int32_t& hour,
-                                int32_t& minute, int32_t& second) = 0;
+    virtual bool GetDeviceClock(int32_t m, int32_t& year, int32_t& month, int32_t& day,
+                                int32_t& hour, int32_t& minute, int32_t& second) = 0;
     virtual bool SetDeviceClock(int32_t m, int32_t year, int32_t month, int32_t day, int32_t hour,
                                 int32_t minute, int32_t second) = 0;
 
-    virtual bool NextUserId(int32_t m, int32_t& userNumber, std::string& name, std::string& password,
-                            int32_t& privilege, bool& enabled) = 0;
-    virtual bool ReadUserInfo(int32_t m, int32_t userNumber, std::string& name, std::string& password,
-                              int32_t& privilege, bool& enabled) = 0;
+    virtual bool NextUserId(int32_t m, int32_t& userNumber, std::string& name,
+                            std::string& password, int32_t& privilege, bool& enabled) = 0;
+    virtual bool ReadUserInfo(int32_t m, int32_t userNumber, std::string& name,
+                              std::string& password, int32_t& privilege, bool& enabled) = 0;
     virtual bool WriteUserInfo(int32_t m, int32_t userNumber, const std::string& name,
                                const std::string& password, int32_t privilege, bool enabled) = 0;
-    virtual bool DeleteUserRecord(int32_t m, int32_t userNumber, int32_t reserved1, int32_t reserved2) = 0;
+    virtual bool DeleteUserRecord(int32_t m, int32_t userNumber, int32_t reserved1,
+                                  int32_t reserved2) = 0;
 
     virtual bool DeleteFingerTemplate(int32_t m, int32_t userNumber, int32_t finger) = 0;
-    virtual bool ReadFingerTemplate(int32_t m, int32_t userNumber, int32_t finger, std::string& text,
-                                    int32_t& length) = 0;
-    virtual bool WriteFingerTemplate(int32_t m, int32_t userNumber, int32_t finger, const std::string& text) = 0;
+    virtual bool ReadFingerTemplate(int32_t m, int32_t userNumber, int32_t finger,
+                                    std::string& text, int32_t& length) = 0;
+    virtual bool WriteFingerTemplate(int32_t m, int32_t userNumber, int32_t finger,
+                                     const std::string& text) = 0;
 };
 
 }  // namespace aktarim

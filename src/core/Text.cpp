@@ -11,28 +11,35 @@ namespace {
 // 0x80..0x9F and the six Turkish letters that differ from Latin-1; the
 // undefined bytes keep their own value as a C1 control.
 constexpr std::array<char32_t, 32> kHigh80 = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x008E, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x009E, 0x0178};
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x008E, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x009E, 0x0178};
 
 constexpr char32_t ByteToCodePoint(unsigned char b) {
     if (b >= 0x80 && b < 0xA0) return kHigh80[b - 0x80];
     switch (b) {
-        case 0xD0: return 0x011E;  // Ğ
-        case 0xDD: return 0x0130;  // İ
-        case 0xDE: return 0x015E;  // Ş
-        case 0xF0: return 0x011F;  // ğ
-        case 0xFD: return 0x0131;  // ı
-        case 0xFE: return 0x015F;  // ş
-        default: return b;
+        case 0xD0:
+            return 0x011E;  // Ğ
+        case 0xDD:
+            return 0x0130;  // İ
+        case 0xDE:
+            return 0x015E;  // Ş
+        case 0xF0:
+            return 0x011F;  // ğ
+        case 0xFD:
+            return 0x0131;  // ı
+        case 0xFE:
+            return 0x015F;  // ş
+        default:
+            return b;
     }
 }
 
 const std::unordered_map<char32_t, unsigned char>& ReverseTable() {
     static const auto table = [] {
         std::unordered_map<char32_t, unsigned char> t;
-        for (int b = 0x80; b < 0x100; ++b) t.emplace(ByteToCodePoint(static_cast<unsigned char>(b)), b);
+        for (int b = 0x80; b < 0x100; ++b)
+            t.emplace(ByteToCodePoint(static_cast<unsigned char>(b)), b);
         return t;
     }();
     return table;
@@ -191,13 +198,15 @@ int32_t StrToInt(std::string_view text) {
     // Leading zeros do not count towards the length: "000000000123" is 123.
     while (digits.size() > 1 && digits.front() == '0') digits.remove_prefix(1);
     int64_t value = 0;
-    if (digits.empty() || digits.size() > 10) throw AppError(ErrorKind::Conversion, NotAnIntegerMessage(text));
+    if (digits.empty() || digits.size() > 10)
+        throw AppError(ErrorKind::Conversion, NotAnIntegerMessage(text));
     for (char c : digits) {
         if (c < '0' || c > '9') throw AppError(ErrorKind::Conversion, NotAnIntegerMessage(text));
         value = value * 10 + (c - '0');
     }
     if (negative) value = -value;
-    if (value < INT32_MIN || value > INT32_MAX) throw AppError(ErrorKind::Conversion, NotAnIntegerMessage(text));
+    if (value < INT32_MIN || value > INT32_MAX)
+        throw AppError(ErrorKind::Conversion, NotAnIntegerMessage(text));
     return static_cast<int32_t>(value);
 }
 

@@ -299,8 +299,8 @@ void AttendanceTransfer::TransferDevice(int32_t machineNumber, const std::string
     if (settings_.newOnly) return;
     if (settings_.deleteAfterTransfer && settings_.deleteAfterTransfer()) {
         // Only the records read: the punches made since stay on the terminal.
-        outcome.logErased = link_.ClearAttendanceRecords(
-            machineNumber, static_cast<uint32_t>(n), RecordsDigest(log));
+        outcome.logErased = link_.ClearAttendanceRecords(machineNumber, static_cast<uint32_t>(n),
+                                                         RecordsDigest(log));
         if (outcome.logErased) {
             // An entry that stays describes records the log no longer
             // begins with: the next transfer drops it. So the erased log is

@@ -117,11 +117,10 @@ class AttendanceTransfer {
     // "Bilgileri Aktar" on the given devices (1-based numbers, in the order
     // given). The caller holds the TransferLock. Each device's journal
     // (core/TransferJournal.h) keeps a record from being written twice
-    // across transfers; the erase takes only the records read. A record file path that is no regular file is refused before
-    // any terminal is contacted. An error that ends the whole transfer (a
-    // conversion error, a refused record file) disconnects before it is
-    // rethrown; the device it hit has its DeviceFinished when it had been
-    // connected.
+    // across transfers; the erase takes only the records read. A record file path that is no
+    // regular file is refused before any terminal is contacted. An error that ends the whole
+    // transfer (a conversion error, a refused record file) disconnects before it is rethrown; the
+    // device it hit has its DeviceFinished when it had been connected.
     void Run(const std::vector<int>& deviceNumbers);
 
     int32_t transferRow() const { return transferRow_; }

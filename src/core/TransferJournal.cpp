@@ -47,8 +47,7 @@ bool ParseNumber(std::string_view text, T& value, int base = 10) {
 
 // The value of line `key=value`, or nullopt for another line.
 std::optional<std::string_view> Field(std::string_view line, std::string_view key) {
-    if (line.size() <= key.size() || line.substr(0, key.size()) != key ||
-        line[key.size()] != '=')
+    if (line.size() <= key.size() || line.substr(0, key.size()) != key || line[key.size()] != '=')
         return std::nullopt;
     return line.substr(key.size() + 1);
 }
@@ -161,7 +160,8 @@ std::string JournalPath(const std::string& programFolder, int32_t machineNumber,
                         std::string_view address) {
     std::string name = std::to_string(machineNumber) + "-";
     for (const char c : address) {
-        const bool plain = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+        const bool plain =
+            (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
         name += plain ? c : '_';
     }
     return JoinPath(JoinPath(programFolder, kJournalFolder), name + ".txt");
@@ -174,7 +174,8 @@ std::optional<JournalEntry> LoadJournal(FileSystem& fs, const std::string& progr
     if (!text) return std::nullopt;
     std::optional<JournalEntry> entry = ParseJournal(*text);
     // Two addresses that give one file name: the other terminal's entry.
-    if (entry && (entry->machineNumber != machineNumber || entry->address != JournalAddress(address)))
+    if (entry &&
+        (entry->machineNumber != machineNumber || entry->address != JournalAddress(address)))
         return std::nullopt;
     return entry;
 }

@@ -71,8 +71,8 @@ std::string RecordFolder(const std::string& recordFile) {
 void Open(Target& target) {
     const std::wstring path = (PathFromUtf8(target.folder) / "aktarim.lock").wstring();
     const HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                   nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_HIDDEN, nullptr);
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_ALWAYS, FILE_ATTRIBUTE_HIDDEN, nullptr);
     if (h == INVALID_HANDLE_VALUE) ThrowOpenFailure(target.folder, EACCES);
     BY_HANDLE_FILE_INFORMATION info{};
     if (!::GetFileInformationByHandle(h, &info)) {
@@ -151,7 +151,8 @@ TransferLock::TransferLock(const std::string& programFolder, const std::string& 
                 const auto now = Clock::now();
                 if (now >= deadline)
                     throw AppError(ErrorKind::Busy, kTransferBusyText + target.shownAs);
-                std::this_thread::sleep_for(std::min<Clock::duration>(kRetryInterval, deadline - now));
+                std::this_thread::sleep_for(
+                    std::min<Clock::duration>(kRetryInterval, deadline - now));
             }
             held_.push_back(std::exchange(target.handle, kNoHandle));
         }

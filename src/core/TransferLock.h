@@ -25,7 +25,7 @@ namespace aktarim {
 inline constexpr const char* kTransferBusyText = "Başka bir aktarım sürüyor: ";
 
 class TransferLock {
-public:
+  public:
     // Takes the locks of programFolder and of recordFile's folder (one lock
     // when they are the same folder), waiting up to `wait` for another holder
     // to let go; a wait of zero tries once. When the time is up it throws
@@ -42,7 +42,7 @@ public:
     // How many distinct folders are held (1 or 2).
     size_t heldCount() const { return held_.size(); }
 
-private:
+  private:
     void ReleaseAll();
 
     // The open descriptors (POSIX) or handles (Windows) that hold the locks.

@@ -9,8 +9,8 @@
 #include "core/DeviceConfig.h"
 #include "core/FileSystem.h"
 #include "core/IniFile.h"
-#include "terminal/ConnectionRules.h"
 #include "core/TerminalLink.h"
+#include "terminal/ConnectionRules.h"
 
 namespace aktarim {
 

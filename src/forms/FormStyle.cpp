@@ -2,8 +2,8 @@
 
 #include <QApplication>
 #include <QKeyEvent>
-#include <QPushButton>
 #include <QPainter>
+#include <QPushButton>
 #include <QSvgRenderer>
 #include <QWidget>
 
@@ -68,7 +68,8 @@ class EnterOnButton : public QObject {
 
 void EnterPressesFocusedButton(QWidget* root) {
     static EnterOnButton* const filter = new EnterOnButton(qApp);
-    for (QPushButton* button : root->findChildren<QPushButton*>()) button->installEventFilter(filter);
+    for (QPushButton* button : root->findChildren<QPushButton*>())
+        button->installEventFilter(filter);
 }
 
 QFont CaptionFont(int pixelHeight, bool bold) {

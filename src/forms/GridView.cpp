@@ -355,8 +355,8 @@ QWidget* GridDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&
             int widest = 0;
             for (const std::string& item : column.items) {
                 combo->addItem(QString::fromStdString(item));
-                widest = std::max(widest, combo->fontMetrics().horizontalAdvance(combo->itemText(
-                                              combo->count() - 1)));
+                widest = std::max(widest, combo->fontMetrics().horizontalAdvance(
+                                              combo->itemText(combo->count() - 1)));
             }
             // The list as wide as its longest item, however narrow the column.
             combo->view()->setTextElideMode(Qt::ElideNone);

@@ -1,19 +1,19 @@
 #include "forms/Tmainform.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QCursor>
 #include <QDateTime>
 #include <QDir>
+#include <QEventLoop>
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QShowEvent>
-#include <QApplication>
-#include <QCursor>
-#include <QEventLoop>
-#include <QPointer>
 #include <atomic>
 #include <ctime>
 #include <exception>
@@ -60,7 +60,8 @@ QPushButton* PictureButton(QWidget* parent, const char* name, const QString& tex
     const auto needed = [&] {
         return 28 + 4 + QFontMetrics(font).horizontalAdvance(text.trimmed()) + 2 * 6;
     };
-    while (needed() > bounds.width() && font.pixelSize() > 11) font.setPixelSize(font.pixelSize() - 1);
+    while (needed() > bounds.width() && font.pixelSize() > 11)
+        font.setPixelSize(font.pixelSize() - 1);
     button->setFont(font);
     return button;
 }
@@ -210,7 +211,8 @@ void Tmainform::silkontrolClick() {
         // Our own running transfer holds the lock already.
         std::optional<TransferLock> lock;
         if (!job_)
-            lock.emplace(state_.programFolder, state_.ConfigFilePath(), std::chrono::milliseconds(0));
+            lock.emplace(state_.programFolder, state_.ConfigFilePath(),
+                         std::chrono::milliseconds(0));
         WriteDeleteOption(*state_.configFile, silkontrol->isChecked());
         state_.config.deleteAfterTransfer = silkontrol->isChecked();
     });
@@ -256,9 +258,8 @@ void Tmainform::baglanbutonClick() {
         // Before any file is opened; another transfer running (the scheduled
         // command line, another window) is the standard error box, and
         // nothing is transferred.
-        auto lock = std::make_unique<TransferLock>(state_.programFolder,
-                                                   state_.config.recordFilePath,
-                                                   std::chrono::milliseconds(0));
+        auto lock = std::make_unique<TransferLock>(
+            state_.programFolder, state_.config.recordFilePath, std::chrono::milliseconds(0));
         const std::vector<int> devices = StartTransferInGrid(GridView1->grid());
         GridView1->RepaintNow(true);
 
@@ -280,7 +281,8 @@ void Tmainform::baglanbutonClick() {
         // does not flood the event loop.
         auto listener = [this, running](const TransferEvent& event) {
             if (const auto* progress = std::get_if<RecordProgress>(&event)) {
-                int& shown = running->shownPercent.try_emplace(progress->device(), -1).first->second;
+                int& shown =
+                    running->shownPercent.try_emplace(progress->device(), -1).first->second;
                 if (shown == progress->percent()) return;
                 shown = progress->percent();
             }
@@ -288,8 +290,8 @@ void Tmainform::baglanbutonClick() {
                 this, [this, event] { ShowTransferEvent(GridView1->grid(), event); },
                 Qt::QueuedConnection);
         };
-        job->transfer = std::make_unique<AttendanceTransfer>(job->devices, *terminalLink_,
-                                                             listener, std::move(settings));
+        job->transfer = std::make_unique<AttendanceTransfer>(job->devices, *terminalLink_, listener,
+                                                             std::move(settings));
         QApplication::setOverrideCursor(Qt::BusyCursor);
         job_ = std::move(job);
         running->thread = std::thread([this, running, devices] {
@@ -298,7 +300,8 @@ void Tmainform::baglanbutonClick() {
             } catch (...) {
                 running->error = std::current_exception();
             }
-            QMetaObject::invokeMethod(this, [this] { FinishTransfer(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this] { FinishTransfer(); }, Qt::QueuedConnection);
         });
     });
 }

@@ -5,9 +5,8 @@
 #include <QWidget>
 #include <memory>
 
-#include "forms/MainGrid.h"
-
 #include "forms/AppState.h"
+#include "forms/MainGrid.h"
 
 class QCheckBox;
 class QLabel;

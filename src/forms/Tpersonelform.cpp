@@ -377,9 +377,7 @@ void Tpersonelform::dseckaldirClick() { Run(&PersonnelCommands::UntickAllStoreRo
 void Tpersonelform::ddigersecClick() { Run(&PersonnelCommands::InvertStoreTicks); }
 void Tpersonelform::cikisbutonClick() { Run(&PersonnelCommands::Exit); }
 void Tpersonelform::personelalbutonClick() { Run(&PersonnelCommands::CopyPersonnelToStore); }
-void Tpersonelform::personelgonderbutonClick() {
-    Run(&PersonnelCommands::CopyPersonnelToTerminal);
-}
+void Tpersonelform::personelgonderbutonClick() { Run(&PersonnelCommands::CopyPersonnelToTerminal); }
 void Tpersonelform::parmakizialbutonClick() { Run(&PersonnelCommands::CopyTemplatesToStore); }
 void Tpersonelform::parmakizigonderbutonClick() {
     Run(&PersonnelCommands::CopyTemplatesToTerminal);

@@ -5,10 +5,10 @@
 
 #include "core/Errors.h"
 #include "core/NumberField.h"
+#include "core/TerminalLink.h"
 #include "core/Text.h"
 #include "personnel/PersonnelStore.h"
 #include "terminal/ConnectionRules.h"
-#include "core/TerminalLink.h"
 
 namespace aktarim {
 namespace {

@@ -12,7 +12,7 @@ namespace {
 
 // Keeps the clock text, passes messages on and paints nothing.
 class HeadlessSettingsView : public SettingsView {
-public:
+  public:
     explicit HeadlessSettingsView(const std::function<void(const std::string&)>& showMessage)
         : showMessage_(showMessage) {}
     void RepaintGrid() override {}
@@ -32,7 +32,7 @@ public:
 
     std::string clockText;
 
-private:
+  private:
     const std::function<void(const std::string&)>& showMessage_;
 };
 

@@ -1,18 +1,17 @@
 #include "settings/SettingsCommands.h"
 
-#include <utility>
-
 #include <chrono>
+#include <utility>
 
 #include "core/DeviceConnect.h"
 #include "core/FileSystem.h"
-#include "core/TransferLock.h"
 #include "core/IniFile.h"
 #include "core/NumberField.h"
 #include "core/Platform.h"
-#include "core/Text.h"
-#include "terminal/ConnectionRules.h"
 #include "core/TerminalLink.h"
+#include "core/Text.h"
+#include "core/TransferLock.h"
+#include "terminal/ConnectionRules.h"
 
 namespace aktarim {
 namespace {
@@ -113,9 +112,7 @@ void SettingsCommands::WriteBackDevices() {
 
 // --- device list -----------------------------------------------------------
 
-void SettingsCommands::SelectDevice(int row) {
-    state_.selectedRow = row + 1;
-}
+void SettingsCommands::SelectDevice(int row) { state_.selectedRow = row + 1; }
 
 void SettingsCommands::ClearClockText() { view_.SetClockText(""); }
 

@@ -1,9 +1,8 @@
 #include "sim/DemoData.h"
 
-#include <iterator>
-
 #include <algorithm>
 #include <array>
+#include <iterator>
 #include <set>
 #include <tuple>
 

@@ -289,7 +289,8 @@ void PersistentTerminal::ResetPunchesAdded() {
 
 int64_t ReadPunchesAdded(const std::string& path) {
     Database db(path, Database::Mode::ReadOnly);
-    if (!HasTable(db, "meta")) throw AppError(ErrorKind::Io, path + ": not a terminal simulator state");
+    if (!HasTable(db, "meta"))
+        throw AppError(ErrorKind::Io, path + ": not a terminal simulator state");
     Statement s(db, "SELECT value FROM meta WHERE key = ?");
     s.Bind(1, kPunchesAddedKey);
     return s.Step() ? s.Int(0) : 0;

@@ -136,7 +136,8 @@ int Serve(const Options& options) {
     aktarim::sim::SplitMix64 punchRandom(options.seed ^ 0x70756e6368ull);
     if (options.punchEveryMs > 0)
         server.Every(std::chrono::milliseconds(options.punchEveryMs), [&] {
-            terminal.AppendPunch(aktarim::sim::MakePunch(punchRandom, terminal, std::time(nullptr)));
+            terminal.AppendPunch(
+                aktarim::sim::MakePunch(punchRandom, terminal, std::time(nullptr)));
         });
     const uint16_t bound = server.ListenTcp(host, port);
     std::string pty;

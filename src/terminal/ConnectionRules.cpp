@@ -1,17 +1,18 @@
 #include "terminal/ConnectionRules.h"
 
-#include "core/DeviceConnect.h"
 #include "core/DeviceConfig.h"
+#include "core/DeviceConnect.h"
 #include "core/GridModel.h"
-#include "core/Text.h"
 #include "core/TerminalLink.h"
+#include "core/Text.h"
 
 namespace aktarim {
 namespace {
 
 ConnectionTexts RowTexts(const GridModel& grid, int row) {
-    return {grid.Text(kFieldConnectionType, row), grid.Text(kFieldMachineNumber, row), grid.Text(kFieldPort, row),
-            grid.Text(kFieldBaudRate, row),       grid.Text(kFieldIpAddress, row),     grid.Text(kFieldIpPort, row)};
+    return {grid.Text(kFieldConnectionType, row), grid.Text(kFieldMachineNumber, row),
+            grid.Text(kFieldPort, row),           grid.Text(kFieldBaudRate, row),
+            grid.Text(kFieldIpAddress, row),      grid.Text(kFieldIpPort, row)};
 }
 
 }  // namespace

@@ -12,8 +12,8 @@
 #include <utility>
 #include <vector>
 
-#include "terminal/MemoryTerminal.h"
 #include "core/TerminalLink.h"
+#include "terminal/MemoryTerminal.h"
 
 namespace aktarim {
 

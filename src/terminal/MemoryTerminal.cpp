@@ -14,10 +14,14 @@ std::optional<int32_t> MemoryTerminal::StatusValue(int32_t item) const {
                 if (user.privilege > 0) ++admins;
             return admins;
         }
-        case kStatusUserCount: return static_cast<int32_t>(state_.users.size());
-        case 3: return static_cast<int32_t>(state_.templates.size());
-        case kStatusRecordCount: return static_cast<int32_t>(state_.log.size());
-        default: return std::nullopt;
+        case kStatusUserCount:
+            return static_cast<int32_t>(state_.users.size());
+        case 3:
+            return static_cast<int32_t>(state_.templates.size());
+        case kStatusRecordCount:
+            return static_cast<int32_t>(state_.log.size());
+        default:
+            return std::nullopt;
     }
 }
 
@@ -47,7 +51,8 @@ std::vector<std::pair<std::pair<int32_t, int32_t>, std::string>> MemoryTerminal:
 ClockValue MemoryTerminal::Clock(std::time_t pcNow) const {
     const std::time_t t = pcNow + static_cast<std::time_t>(state_.clockOffsetSeconds);
     const std::tm local = LocalTime(t);
-    return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec};
+    return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+            local.tm_hour,        local.tm_min,     local.tm_sec};
 }
 
 void MemoryTerminal::ClearAttendanceLog() { state_.log.clear(); }
@@ -128,7 +133,8 @@ void MemoryTerminal::SetClock(const ClockValue& value, std::time_t pcNow) {
     wanted.tm_sec = value.second;
     wanted.tm_isdst = -1;
     const std::time_t t = std::mktime(&wanted);
-    if (t != static_cast<std::time_t>(-1)) state_.clockOffsetSeconds = static_cast<int64_t>(t - pcNow);
+    if (t != static_cast<std::time_t>(-1))
+        state_.clockOffsetSeconds = static_cast<int64_t>(t - pcNow);
 }
 
 void MemoryTerminal::AppendRecord(const AttendanceEntry& entry) { state_.log.push_back(entry); }

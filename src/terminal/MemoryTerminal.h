@@ -16,7 +16,7 @@ namespace aktarim {
 
 struct TerminalUser {
     int32_t number = 0;
-    std::string name;      // UTF-8
+    std::string name;  // UTF-8
     std::string password;
     int32_t privilege = 0;  // 0..3
     bool enabled = true;
@@ -45,7 +45,7 @@ struct TerminalState {
 inline constexpr int kFingersPerUser = 10;
 
 class MemoryTerminal {
-public:
+  public:
     explicit MemoryTerminal(TerminalState state = {});
     virtual ~MemoryTerminal() = default;
 
@@ -84,7 +84,7 @@ public:
     virtual void SetClock(const ClockValue& value, std::time_t pcNow);
     virtual void AppendRecord(const AttendanceEntry& entry);
 
-protected:
+  protected:
     TerminalState state_;
 };
 

@@ -118,7 +118,7 @@ struct HelloReply {
 struct IntValue {  // SetLinkValue value, GetStatus item and reply, ReadUser number
     int32_t value = 0;
 };
-struct EraseRequest {  // ClearAttendanceRecords
+struct EraseRequest {     // ClearAttendanceRecords
     uint32_t count = 0;   // how many leading records
     uint64_t digest = 0;  // RecordsDigest of them, as the PC read them
 };

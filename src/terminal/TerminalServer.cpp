@@ -307,8 +307,8 @@ std::string TerminalServer::OpenPseudoTerminal() {
 }
 
 void TerminalServer::Every(std::chrono::milliseconds interval, std::function<void()> task) {
-    auto r = std::make_unique<Impl::Repeating>(impl_->io, std::max(interval, std::chrono::milliseconds(1)),
-                                                std::move(task));
+    auto r = std::make_unique<Impl::Repeating>(
+        impl_->io, std::max(interval, std::chrono::milliseconds(1)), std::move(task));
     impl_->Schedule(*r);
     impl_->repeating.push_back(std::move(r));
 }

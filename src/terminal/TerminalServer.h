@@ -13,16 +13,16 @@
 namespace aktarim {
 
 struct ServerFaults {
-    bool refuse = false;                          // refuse every connection
-    int replyDelayMs = 0;                         // delay every reply
-    std::optional<int64_t> dropAfterRecords;      // drop while sending the log, after N records
-    bool wrongMachine = false;                    // answer as another machine number
-    bool failClear = false;                       // clear commands answer failure
-    int baud = 0;                                 // throttle the serial line (0: no limit)
+    bool refuse = false;                      // refuse every connection
+    int replyDelayMs = 0;                     // delay every reply
+    std::optional<int64_t> dropAfterRecords;  // drop while sending the log, after N records
+    bool wrongMachine = false;                // answer as another machine number
+    bool failClear = false;                   // clear commands answer failure
+    int baud = 0;                             // throttle the serial line (0: no limit)
 };
 
 class TerminalServer {
-public:
+  public:
     TerminalServer(MemoryTerminal& terminal, ServerFaults faults = {});
     ~TerminalServer();
     TerminalServer(const TerminalServer&) = delete;
@@ -49,7 +49,7 @@ public:
     void Run(bool stopOnSignals = false);
     void Stop();
 
-private:
+  private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };

@@ -138,7 +138,8 @@ std::unique_ptr<Transport> OpenSerial(const std::string& device, int32_t baudRat
         if (!ec) port.set_option(Base::stop_bits(Base::stop_bits::one), ec);
         if (!ec) port.set_option(Base::flow_control(Base::flow_control::none), ec);
         if (ec) {
-            error = device + " " + std::to_string(baudRate) + " hızına ayarlanamadı: " + ec.message();
+            error =
+                device + " " + std::to_string(baudRate) + " hızına ayarlanamadı: " + ec.message();
             return nullptr;
         }
 #ifndef _WIN32

@@ -18,24 +18,42 @@ using Clock = FrameChannel::Clock;
 // The names of docs/protocol.md, for the details of a failure.
 const char* RequestName(Code code) {
     switch (code) {
-        case Code::Hello: return "Hello";
-        case Code::SetLinkValue: return "SetLinkValue";
-        case Code::GetStatus: return "GetStatus";
-        case Code::LoadAttendanceLog: return "LoadAttendanceLog";
-        case Code::LoadUsers: return "LoadUsers";
-        case Code::LoadTemplates: return "LoadTemplates";
-        case Code::ClearAttendanceLog: return "ClearAttendanceLog";
-        case Code::ClearAttendanceRecords: return "ClearAttendanceRecords";
-        case Code::ClearAdministrators: return "ClearAdministrators";
-        case Code::ClearAllData: return "ClearAllData";
-        case Code::GetClock: return "GetClock";
-        case Code::SetClock: return "SetClock";
-        case Code::ReadUser: return "ReadUser";
-        case Code::WriteUser: return "WriteUser";
-        case Code::DeleteUser: return "DeleteUser";
-        case Code::ReadTemplate: return "ReadTemplate";
-        case Code::WriteTemplate: return "WriteTemplate";
-        case Code::DeleteTemplate: return "DeleteTemplate";
+        case Code::Hello:
+            return "Hello";
+        case Code::SetLinkValue:
+            return "SetLinkValue";
+        case Code::GetStatus:
+            return "GetStatus";
+        case Code::LoadAttendanceLog:
+            return "LoadAttendanceLog";
+        case Code::LoadUsers:
+            return "LoadUsers";
+        case Code::LoadTemplates:
+            return "LoadTemplates";
+        case Code::ClearAttendanceLog:
+            return "ClearAttendanceLog";
+        case Code::ClearAttendanceRecords:
+            return "ClearAttendanceRecords";
+        case Code::ClearAdministrators:
+            return "ClearAdministrators";
+        case Code::ClearAllData:
+            return "ClearAllData";
+        case Code::GetClock:
+            return "GetClock";
+        case Code::SetClock:
+            return "SetClock";
+        case Code::ReadUser:
+            return "ReadUser";
+        case Code::WriteUser:
+            return "WriteUser";
+        case Code::DeleteUser:
+            return "DeleteUser";
+        case Code::ReadTemplate:
+            return "ReadTemplate";
+        case Code::WriteTemplate:
+            return "WriteTemplate";
+        case Code::DeleteTemplate:
+            return "DeleteTemplate";
     }
     return "?";
 }
@@ -105,8 +123,8 @@ bool WireLink::ConnectSerial(int32_t port, int32_t machineNumber, int32_t baudRa
 
 bool WireLink::Open(std::unique_ptr<Transport> transport, std::string endpoint, int32_t baudRate,
                     int32_t address, Clock::time_point deadline) {
-    channel_ = std::make_unique<FrameChannel>(std::move(transport), std::move(endpoint),
-                                              baudRate, options_.trace);
+    channel_ = std::make_unique<FrameChannel>(std::move(transport), std::move(endpoint), baudRate,
+                                              options_.trace);
     terminalMachine_ = address;
     return Handshake(address, deadline);
 }
@@ -131,22 +149,21 @@ bool WireLink::Broken(Code code, const char* what) {
 bool WireLink::Handshake(int32_t address, Clock::time_point deadline) {
     Deadlines wait;
     const Clock::duration timeout = std::max(deadline - Clock::now(), Clock::duration::zero());
-    const std::optional<Frame> reply = Exchange(address, Code::Hello,
-                                                wire::EncodePayload(wire::HelloRequest{}),
-                                                timeout, wait);
+    const std::optional<Frame> reply =
+        Exchange(address, Code::Hello, wire::EncodePayload(wire::HelloRequest{}), timeout, wait);
     if (!reply) return false;
     const auto split = wire::SplitReplyPayload(reply->payload);
     if (!split) return Broken(Code::Hello, "yanıt çözülemedi");
     if (split->status != Status::Ok)
-        return Drop(LinkFailureKind::Protocol,
-                    "cihaz protokol sürümü " + std::to_string(wire::kProtocolVersion) +
-                        " ile el sıkışmadı");
+        return Drop(LinkFailureKind::Protocol, "cihaz protokol sürümü " +
+                                                   std::to_string(wire::kProtocolVersion) +
+                                                   " ile el sıkışmadı");
     const auto hello = wire::DecodePayload<wire::HelloReply>(split->body);
     if (!hello) return Broken(Code::Hello, "yanıt çözülemedi");
     if (hello->version != wire::kProtocolVersion)
-        return Drop(LinkFailureKind::Protocol,
-                    "cihazın protokol sürümü " + std::to_string(hello->version) + ", beklenen " +
-                        std::to_string(wire::kProtocolVersion));
+        return Drop(LinkFailureKind::Protocol, "cihazın protokol sürümü " +
+                                                   std::to_string(hello->version) + ", beklenen " +
+                                                   std::to_string(wire::kProtocolVersion));
     terminalMachine_ = hello->machine;
     return true;
 }
@@ -165,9 +182,9 @@ std::optional<Frame> WireLink::Exchange(int32_t m, Code code, std::span<const ui
     // carried it; a reply frame of ours may then take up to a whole frame's
     // line time, but never more.
     const Clock::time_point start = Clock::now();
-    wait.frame = Later(Later(start, channel_->LineTime(wire::kHeaderSize + payload.size() +
-                                                       wire::kTrailerSize)),
-                       timeout);
+    wait.frame = Later(
+        Later(start, channel_->LineTime(wire::kHeaderSize + payload.size() + wire::kTrailerSize)),
+        timeout);
     wait.call = serial_ ? Later(Later(wait.frame, channel_->LineTime(wire::kMaxFrameSize)),
                                 options_.idleTimeout)
                         : wait.frame;
@@ -184,9 +201,8 @@ std::optional<Frame> WireLink::Exchange(int32_t m, Code code, std::span<const ui
         std::optional<Frame> reply =
             Receive(m, seq, anyMachine, wait, std::string(RequestName(code)) + " yanıtı");
         if (reply && reply->code != wire::ReplyCode(code)) {
-            Drop(LinkFailureKind::Protocol, std::string(RequestName(code)) +
-                                                " isteğine " + HexCode(reply->code) +
-                                                " kodlu yanıt geldi");
+            Drop(LinkFailureKind::Protocol, std::string(RequestName(code)) + " isteğine " +
+                                                HexCode(reply->code) + " kodlu yanıt geldi");
             return std::nullopt;
         }
         return reply;
@@ -214,8 +230,8 @@ std::optional<Frame> WireLink::Receive(int32_t m, uint16_t seq, bool anyMachine,
                 lineTimeGivenAt = decoder.offset();
                 const Clock::duration rest =
                     channel_->LineTime(header->frameSize() - decoder.buffered());
-                wait.frame = std::max(wait.frame,
-                                      Later(Later(Clock::now(), rest), options_.idleTimeout));
+                wait.frame =
+                    std::max(wait.frame, Later(Later(Clock::now(), rest), options_.idleTimeout));
             }
         }
         std::optional<Frame> frame;
@@ -226,9 +242,9 @@ std::optional<Frame> WireLink::Receive(int32_t m, uint16_t seq, bool anyMachine,
         }
         if (status == IoStatus::Timeout) {
             if (otherMachine) {
-                Drop(LinkFailureKind::WrongMachine,
-                     std::to_string(*otherMachine) + " numaralı cihaz yanıt verdi, " +
-                         std::to_string(m) + " bekleniyordu");
+                Drop(LinkFailureKind::WrongMachine, std::to_string(*otherMachine) +
+                                                        " numaralı cihaz yanıt verdi, " +
+                                                        std::to_string(m) + " bekleniyordu");
             } else if (!serial_ && !anyMachine && terminalMachine_ != m) {
                 // Over TCP the handshake told who is at the other end.
                 Drop(LinkFailureKind::WrongMachine,
@@ -264,7 +280,8 @@ std::optional<std::span<const uint8_t>> WireLink::OkBody(const Frame& reply, Cod
         return std::nullopt;
     }
     switch (split->status) {
-        case Status::Ok: return split->body;
+        case Status::Ok:
+            return split->body;
         case Status::Failed:
             Fail(LinkFailureKind::Refused, RequestName(code));
             return std::nullopt;
@@ -309,10 +326,9 @@ std::optional<std::vector<Item>> WireLink::Load(int32_t m, Code code) {
     }
     wire::BulkReceiver<Item> receiver(*begin);
     if (receiver.progress() == wire::BulkProgress::Broken) {
-        Drop(LinkFailureKind::Protocol, std::string(RequestName(code)) + ": " +
-                                            std::to_string(begin->itemCount) + " kayıt, " +
-                                            std::to_string(begin->chunkCount) +
-                                            " parça duyuruldu; kabul edilemez");
+        Drop(LinkFailureKind::Protocol,
+             std::string(RequestName(code)) + ": " + std::to_string(begin->itemCount) + " kayıt, " +
+                 std::to_string(begin->chunkCount) + " parça duyuruldu; kabul edilemez");
         return std::nullopt;
     }
     // The whole load is bounded by what the terminal announced: every chunk

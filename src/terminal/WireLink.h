@@ -112,8 +112,8 @@ class WireLink : public TerminalLink {
     // timeout, drop or protocol break (the link is then disconnected) or when
     // the request cannot be sent; failure_ says which.
     std::optional<wire::Frame> Exchange(int32_t m, wire::Code code,
-                                        std::span<const uint8_t> payload,
-                                        Clock::duration timeout, Deadlines& wait);
+                                        std::span<const uint8_t> payload, Clock::duration timeout,
+                                        Deadlines& wait);
     // The body of an Ok reply; nullopt for a failure status too.
     std::optional<std::vector<uint8_t>> Call(int32_t m, wire::Code code,
                                              std::span<const uint8_t> payload = {});

@@ -1,13 +1,12 @@
 #include "terminal/WireTrace.h"
 
-#include "core/Platform.h"
-
 #include <chrono>
 #include <cstdio>
 #include <ctime>
 
 #include "core/Errors.h"
 #include "core/FileSystem.h"
+#include "core/Platform.h"
 
 namespace aktarim {
 namespace {

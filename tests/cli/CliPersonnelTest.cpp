@@ -45,11 +45,21 @@ class CliPersonnelTest : public testing::Test {
     void SetUp() override { Start({}); }
 
     void Start(const std::vector<std::string>& extra) {
-        std::vector<std::string> args = {kSim,           "--listen",      "127.0.0.1:0",
-                                         "--state",      state,           "--port-file",
-                                         dir.File("port"), "--seed",        "3",
-                                         "--seed-users", "4",             "--seed-records",
-                                         "0",            "--seed-templates", "2"};
+        std::vector<std::string> args = {kSim,
+                                         "--listen",
+                                         "127.0.0.1:0",
+                                         "--state",
+                                         state,
+                                         "--port-file",
+                                         dir.File("port"),
+                                         "--seed",
+                                         "3",
+                                         "--seed-users",
+                                         "4",
+                                         "--seed-records",
+                                         "0",
+                                         "--seed-templates",
+                                         "2"};
         args.insert(args.end(), extra.begin(), extra.end());
         sim = std::make_unique<Process>(args);
         ASSERT_TRUE(sim->WaitForLine("ready", 20s)) << "terminal-sim did not start";
@@ -132,8 +142,8 @@ TEST_F(CliPersonnelTest, PullTakesTheGivenUsersAndTheirTemplatesAndListShowsBoth
 
     // Without users, all of them; the information only.
     ASSERT_EQ(Cli({"pull", "1"}).status, 0);
-    EXPECT_EQ(List(), Key(a) + "\r\n" + Key(b) + "\r\n" + Key(users[1]) + "\r\n" +
-                          Key(users[3]) + "\r\n");
+    EXPECT_EQ(List(),
+              Key(a) + "\r\n" + Key(b) + "\r\n" + Key(users[1]) + "\r\n" + Key(users[3]) + "\r\n");
     EXPECT_EQ(Stored(Key(users[1]), "parmakizi0"), "<missing>");
 }
 
@@ -141,8 +151,10 @@ TEST_F(CliPersonnelTest, PushWritesTheStoredPersonAndTheirTemplatesToTheTerminal
     const std::string tpl(40, 'Q');
     WriteAll(dir.File("personel/personel.ini"), "00077\r\n00078\r\n");
     WriteAll(dir.File("personel/parmakizi.ini"),
-             "[00077]\r\nisim=Ay\xFE" "e Y\xFDlmaz\r\nyetki=Yetkili\r\nkartno=\r\nsifre=1234567\r\n"
-             "parmakizi0=" + tpl + "\r\n[00078]\r\nisim=Can\r\n");
+             "[00077]\r\nisim=Ay\xFE"
+             "e Y\xFDlmaz\r\nyetki=Yetkili\r\nkartno=\r\nsifre=1234567\r\n"
+             "parmakizi0=" +
+                 tpl + "\r\n[00078]\r\nisim=Can\r\n");
     const std::string details = ReadAll(dir.File("personel/parmakizi.ini"));
     const CliRun push = Cli({"push", "1", "77", "--templates"});
     ASSERT_EQ(push.status, 0) << push.output;

@@ -37,13 +37,14 @@ struct Sim {
 Sim StartSim(const TempDir& dir, const std::string& name, std::vector<std::string> extra) {
     Sim sim;
     sim.state = dir.File(name + ".db");
-    std::vector<std::string> args = {kSim, "--listen", "127.0.0.1:0", "--state", sim.state,
-                                     "--port-file", dir.File(name + ".port")};
+    std::vector<std::string> args = {kSim,      "--listen",    "127.0.0.1:0",           "--state",
+                                     sim.state, "--port-file", dir.File(name + ".port")};
     args.insert(args.end(), extra.begin(), extra.end());
     sim.process = std::make_unique<Process>(args);
     EXPECT_TRUE(sim.process->WaitForLine("ready", 20s)) << name << " did not start";
     sim.port = ReadAll(dir.File(name + ".port"));
-    while (!sim.port.empty() && (sim.port.back() == '\n' || sim.port.back() == '\r')) sim.port.pop_back();
+    while (!sim.port.empty() && (sim.port.back() == '\n' || sim.port.back() == '\r'))
+        sim.port.pop_back();
     return sim;
 }
 
@@ -58,17 +59,19 @@ nlohmann::json Dump(const std::string& state) {
 std::string ExpectedLines(const nlohmann::json& dump, const std::string& mode) {
     std::string lines;
     for (const auto& r : dump["records"])
-        lines += RecordLine(r["user"], StateToWrite(mode, r["state"]), r["year"], r["month"], r["day"], r["hour"],
-                            r["minute"]) +
+        lines += RecordLine(r["user"], StateToWrite(mode, r["state"]), r["year"], r["month"],
+                            r["day"], r["hour"], r["minute"]) +
                  "\r\n";
     return lines;
 }
 
-std::string Device(int n, const std::string& name, const std::string& type, const std::string& machine,
-                   const std::string& port, const std::string& ipPort, const std::string& mode) {
+std::string Device(int n, const std::string& name, const std::string& type,
+                   const std::string& machine, const std::string& port, const std::string& ipPort,
+                   const std::string& mode) {
     std::ostringstream s;
-    s << "[cihaz" << n << "]\r\nadi=" << Utf8ToCp1254(name) << "\r\nbaglantitipi=" << type << "\r\nmakineno=" << machine
-      << "\r\nportno=" << port << "\r\nbaudrate=115200\r\nipadres=127.0.0.1\r\nipport=" << ipPort
+    s << "[cihaz" << n << "]\r\nadi=" << Utf8ToCp1254(name) << "\r\nbaglantitipi=" << type
+      << "\r\nmakineno=" << machine << "\r\nportno=" << port
+      << "\r\nbaudrate=115200\r\nipadres=127.0.0.1\r\nipport=" << ipPort
       << "\r\nparola=\r\ngcdurum=" << Utf8ToCp1254(mode) << "\r\n";
     return s.str();
 }
@@ -97,9 +100,12 @@ std::string BackupName(int device) {
 
 TEST(CliTransfer, TcpAndSerialRecordsArriveLineForLineAndLeaveTheTerminals) {
     TempDir dir;
-    Sim tcp = StartSim(dir, "tcp", {"--machine", "1", "--seed", "11", "--seed-users", "30", "--seed-records", "3000"});
-    Sim serial = StartSim(dir, "serial", {"--machine", "2", "--seed", "12", "--seed-users", "10", "--seed-records",
-                                          "400", "--serial-link", dir.File("ttySIM")});
+    Sim tcp = StartSim(
+        dir, "tcp",
+        {"--machine", "1", "--seed", "11", "--seed-users", "30", "--seed-records", "3000"});
+    Sim serial = StartSim(dir, "serial",
+                          {"--machine", "2", "--seed", "12", "--seed-users", "10", "--seed-records",
+                           "400", "--serial-link", dir.File("ttySIM")});
     const auto tcpBefore = Dump(tcp.state);
     const auto serialBefore = Dump(serial.state);
     ASSERT_EQ(tcpBefore["records"].size(), 3000u);
@@ -112,8 +118,10 @@ TEST(CliTransfer, TcpAndSerialRecordsArriveLineForLineAndLeaveTheTerminals) {
                  "[seriport]\r\ncom2=" + dir.File("ttySIM") + "\r\n");
     const CliRun run = RunCli({"--home", dir.path(), "transfer"});
     EXPECT_EQ(run.status, 0) << run.output;
-    EXPECT_NE(run.output.find("1\tKapı\tBağlantı Kuruldu\t3000 kayıt"), std::string::npos) << run.output;
-    EXPECT_NE(run.output.find("2\tYemekhane\tBağlantı Kuruldu\t400 kayıt"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("1\tKapı\tBağlantı Kuruldu\t3000 kayıt"), std::string::npos)
+        << run.output;
+    EXPECT_NE(run.output.find("2\tYemekhane\tBağlantı Kuruldu\t400 kayıt"), std::string::npos)
+        << run.output;
 
     const std::string tcpLines = ExpectedLines(tcpBefore, "Standart");
     const std::string serialLines = ExpectedLines(serialBefore, "Her Zaman Çıkış");
@@ -126,11 +134,13 @@ TEST(CliTransfer, TcpAndSerialRecordsArriveLineForLineAndLeaveTheTerminals) {
 
 TEST(CliTransfer, ADroppedConnectionWritesNothingAndKeepsTheLog) {
     TempDir dir;
-    Sim tcp = StartSim(dir, "tcp", {"--seed", "5", "--seed-users", "5", "--seed-records", "500",
-                                    "--drop-after-records", "250"});
+    Sim tcp = StartSim(dir, "tcp",
+                       {"--seed", "5", "--seed-users", "5", "--seed-records", "500",
+                        "--drop-after-records", "250"});
     WriteAll(dir.File("qb400.txt"), "000,00001,1 2024/01/01 08:00:00\r\n");
-    WriteAll(dir.File("cihazlar.ini"), "[ayarlar]\r\ndosya=" + dir.File("qb400.txt") + "\r\n" +
-                                           Device(1, "Kopan", "Ethernet", "1", "Com1", tcp.port, "Standart"));
+    WriteAll(dir.File("cihazlar.ini"),
+             "[ayarlar]\r\ndosya=" + dir.File("qb400.txt") + "\r\n" +
+                 Device(1, "Kopan", "Ethernet", "1", "Com1", tcp.port, "Standart"));
     const CliRun run = RunCli({"--home", dir.path(), "transfer", "--erase-log"});
     EXPECT_EQ(run.status, 1) << run.output;
     // The summary line says why.
@@ -163,8 +173,14 @@ TEST(CliTransfer, ConfigurationErrorsExitWithTwoBeforeAnyTerminal) {
         {"no cihazlar.ini, test", "", {"test"}, 2},
         {"no device, transfer", "[ayarlar]\r\nsilkontrol=1\r\n", {"transfer"}, 2},
         {"no device, test", "[ayarlar]\r\n", {"test"}, 2},
-        {"a cell that is no number, test", Device(1, "Bozuk", "Ethernet", "1", "Com1", "43x0", ""), {"test"}, 2},
-        {"record file is a folder", "[ayarlar]\r\ndosya=" + dir.path() + "\r\n" + device, {"transfer"}, 1},
+        {"a cell that is no number, test",
+         Device(1, "Bozuk", "Ethernet", "1", "Com1", "43x0", ""),
+         {"test"},
+         2},
+        {"record file is a folder",
+         "[ayarlar]\r\ndosya=" + dir.path() + "\r\n" + device,
+         {"transfer"},
+         1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -182,9 +198,9 @@ TEST(CliTransfer, UsageAndConfigurationErrors) {
     WriteAll(dir.File("cihazlar.ini"),
              Device(1, "Bozuk", "Ethernet", "1", "Com1", "43x0", "Standart"));
     const std::pair<std::vector<std::string>, int> cases[] = {
-        {{"--home", dir.path(), "transfer", "--device", "2"}, 2},          // no such device
+        {{"--home", dir.path(), "transfer", "--device", "2"}, 2},  // no such device
         {{"--home", dir.path(), "transfer", "--erase-log", "--keep-log"}, 2},
-        {{"--home", dir.path(), "transfer"}, 2},                           // '43x0' is not an integer
+        {{"--home", dir.path(), "transfer"}, 2},  // '43x0' is not an integer
         {{"--home", dir.File("yok"), "devices"}, 2},
     };
     for (const auto& [args, status] : cases) EXPECT_EQ(RunCli(args).status, status) << args.back();
@@ -194,7 +210,8 @@ TEST(CliTransfer, UsageAndConfigurationErrors) {
 TEST(CliDevices, JsonListsTheTableAsLoaded) {
     TempDir dir;
     WriteAll(dir.File("cihazlar.ini"),
-             "[ayarlar]\r\nsilkontrol=0\r\n[cihaz3]\r\nadi=Uzun adl\xFD bir cihaz yirmiyi a\xFE" "ar\r\n"
+             "[ayarlar]\r\nsilkontrol=0\r\n[cihaz3]\r\nadi=Uzun adl\xFD bir cihaz yirmiyi a\xFE"
+             "ar\r\n"
              "baglantitipi=Ethernet\r\n");
     const std::string before = ReadAll(dir.File("cihazlar.ini"));
     const CliRun run = RunCli({"--home", dir.path(), "devices", "--json"});
@@ -227,9 +244,9 @@ TEST(CliTransfer, ABusyFolderOrRecordFileExitsWithThreeAndTouchesNothing) {
     std::filesystem::create_directories(dir.File("home"));
     std::filesystem::create_directories(dir.File("data"));
     const std::string record = dir.File("data/qb400.txt");
-    WriteAll(dir.File("home/cihazlar.ini"), "[ayarlar]\r\ndosya=" + record + "\r\n" +
-                                                Device(1, "Kapı", "Ethernet", "1", "Com1", tcp.port,
-                                                       "Standart"));
+    WriteAll(dir.File("home/cihazlar.ini"),
+             "[ayarlar]\r\ndosya=" + record + "\r\n" +
+                 Device(1, "Kapı", "Ethernet", "1", "Com1", tcp.port, "Standart"));
     const struct {
         const char* name;
         std::string heldFolder, heldRecord, named;
@@ -285,16 +302,20 @@ TEST(CliTransfer, PunchesDuringATransferWithEraseAreWrittenOnceOrStayOnTheTermin
     EXPECT_EQ(file.size() % 33, 0u) << "whole lines only";
     EXPECT_EQ(file.find('\0'), std::string::npos);
     const int64_t lines = static_cast<int64_t>(file.size() / 33);
-    EXPECT_EQ(lines + onTerminal, 3000 + added) << "each punch once, in the file or on the terminal";
+    EXPECT_EQ(lines + onTerminal, 3000 + added)
+        << "each punch once, in the file or on the terminal";
     EXPECT_EQ(ReadAll(dir.File(BackupName(1))), file);
 }
 
 TEST(CliTransfer, TwoTransfersAtOnceOnOneRecordFileWriteEachRecordOnce) {
     TempDir dir;
     const std::string record = dir.File("qb400.txt");
-    Sim good = StartSim(dir, "good", {"--machine", "1", "--seed", "21", "--seed-users", "20", "--seed-records", "2000"});
-    Sim failing = StartSim(dir, "failing", {"--machine", "2", "--seed", "22", "--seed-users", "20",
-                                            "--seed-records", "2000", "--drop-after-records", "1000"});
+    Sim good = StartSim(
+        dir, "good",
+        {"--machine", "1", "--seed", "21", "--seed-users", "20", "--seed-records", "2000"});
+    Sim failing = StartSim(dir, "failing",
+                           {"--machine", "2", "--seed", "22", "--seed-users", "20",
+                            "--seed-records", "2000", "--drop-after-records", "1000"});
     const auto goodBefore = Dump(good.state);
     const auto failingBefore = Dump(failing.state);
     for (const char* home : {"a", "b"}) {
@@ -314,14 +335,16 @@ TEST(CliTransfer, TwoTransfersAtOnceOnOneRecordFileWriteEachRecordOnce) {
     }
     EXPECT_EQ(ReadAll(record), ExpectedLines(goodBefore, "Standart")) << "once, never twice";
     EXPECT_TRUE(Dump(good.state)["records"].empty());
-    EXPECT_EQ(Dump(failing.state)["records"], failingBefore["records"]) << "all still on the terminal";
+    EXPECT_EQ(Dump(failing.state)["records"], failingBefore["records"])
+        << "all still on the terminal";
 }
 
 TEST(CliTransfer, OnlyNewRecordsFromTheOptionOrTheFlagWritesAKeptLogOnce) {
     for (const bool fromOption : {true, false}) {
         SCOPED_TRACE(fromOption ? "sadeceyeni=1" : "--new-only");
         TempDir dir;
-        Sim tcp = StartSim(dir, "tcp", {"--seed", "31", "--seed-users", "5", "--seed-records", "50"});
+        Sim tcp =
+            StartSim(dir, "tcp", {"--seed", "31", "--seed-users", "5", "--seed-records", "50"});
         const auto before = Dump(tcp.state);
         WriteAll(dir.File("cihazlar.ini"),
                  "[ayarlar]\r\ndosya=" + dir.File("qb400.txt") + "\r\nsilkontrol=1\r\n" +

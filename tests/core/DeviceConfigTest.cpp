@@ -12,7 +12,7 @@ using aktarim::test::ReadAll;
 using aktarim::test::WriteAll;
 
 class DeviceConfigTest : public testing::Test {
-protected:
+  protected:
     test::TempDir dir;
     std::string path = dir.File("cihazlar.ini");
 
@@ -41,14 +41,19 @@ TEST_F(DeviceConfigTest, RecordFileOption) {
         {"dosya=   \r\n", "qb400.txt"},  // only blanks
         {"dosya=d:\\kayit\\qb.txt\r\n", "d:\\kayit\\qb.txt"},
     };
-    for (const auto& c : cases) EXPECT_EQ(Load(std::string("[ayarlar]\r\nx=1\r\n") + c.line).recordFilePath, c.expected);
+    for (const auto& c : cases)
+        EXPECT_EQ(Load(std::string("[ayarlar]\r\nx=1\r\n") + c.line).recordFilePath, c.expected);
 }
 
 TEST_F(DeviceConfigTest, DeleteOptionIsTickedOnlyByExactlyOne) {
-    const std::pair<const char*, bool> cases[] = {
-        {"silkontrol=1", true}, {"silkontrol=0", false}, {"silkontrol=yes", false}, {"silkontrol=", false}, {"x=y", true}};
+    const std::pair<const char*, bool> cases[] = {{"silkontrol=1", true},
+                                                  {"silkontrol=0", false},
+                                                  {"silkontrol=yes", false},
+                                                  {"silkontrol=", false},
+                                                  {"x=y", true}};
     for (const auto& [line, ticked] : cases)
-        EXPECT_EQ(Load(std::string("[ayarlar]\r\n") + line + "\r\n").deleteAfterTransfer, ticked) << line;
+        EXPECT_EQ(Load(std::string("[ayarlar]\r\n") + line + "\r\n").deleteAfterTransfer, ticked)
+            << line;
 }
 
 TEST_F(DeviceConfigTest, ScanSkipsGapsRenumbersDenselyAndIgnoresOutOfRangeSections) {
@@ -72,7 +77,8 @@ TEST_F(DeviceConfigTest, MissingKeysGiveDenemeAndEmptyTexts) {
 
 TEST_F(DeviceConfigTest, FieldsAreCutToTheirWidthsInCharacters) {
     const Configuration config = Load(
-        "[cihaz1]\r\nadi=\xD0" "234567890123456789012345\r\nbaglantitipi=Ethernet12345\r\nmakineno=1234567\r\n"
+        "[cihaz1]\r\nadi=\xD0"
+        "234567890123456789012345\r\nbaglantitipi=Ethernet12345\r\nmakineno=1234567\r\n"
         "ipadres=192.168.100.200:99\r\nparola=12345678\r\ngcdurum=Her Zaman Giri\xFE ve daha\r\n");
     const DeviceRecord& d = config.devices.at(1);
     EXPECT_EQ(d.name(), "Ğ2345678901234567890");
@@ -81,26 +87,33 @@ TEST_F(DeviceConfigTest, FieldsAreCutToTheirWidthsInCharacters) {
     EXPECT_EQ(d.ipAddress(), "192.168.100.200:");
     EXPECT_EQ(d.password(), "123456");
     EXPECT_EQ(d.inOutMode(), "Her Zaman Giriş ve d");
-    EXPECT_NE(ReadAll(path).find("adi=\xD0" "234567890123456789012345\r\n"), std::string::npos);  // file untouched
+    EXPECT_NE(ReadAll(path).find("adi=\xD0"
+                                 "234567890123456789012345\r\n"),
+              std::string::npos);  // file untouched
 }
 
 TEST_F(DeviceConfigTest, SaveRewritesDeviceSectionsDenselyAndKeepsTheRest) {
     WriteAll(path,
-             "[ayarlar]\r\ndosya=x.txt\r\n[cihaz1]\r\nadi=A\r\n[cihaz2]\r\nadi=B\r\n[cihaz3]\r\nadi=C\r\n"
+             "[ayarlar]\r\ndosya=x.txt\r\n[cihaz1]\r\nadi=A\r\n[cihaz2]\r\nadi=B\r\n[cihaz3]"
+             "\r\nadi=C\r\n"
              "[cihaz300]\r\nadi=Z\r\n");
     IniFile ini(path);
     const std::vector<std::vector<std::string>> rows = {
         {"A", "Ethernet", "1", "Com1", "115200", "192.168.1.201", "4370", "", "Standart", "status"},
-        {"Uzun bir cihaz adı yirmiden fazla", "Comm Port", "2", "Com2", "9600", "", "", "p", "Standart", ""},
+        {"Uzun bir cihaz adı yirmiden fazla", "Comm Port", "2", "Com2", "9600", "", "", "p",
+         "Standart", ""},
     };
     SaveDevices(ini, 2, [&](int column, int row) { return rows.at(row).at(column); });
     IniFile reread(path);
-    EXPECT_EQ(reread.SectionNames(), (std::vector<std::string>{"ayarlar", "cihaz300", "cihaz1", "cihaz2"}));
-    EXPECT_EQ(reread.ReadString("cihaz2", "adi", ""), "Uzun bir cihaz adı yirmiden fazla");  // whole text
+    EXPECT_EQ(reread.SectionNames(),
+              (std::vector<std::string>{"ayarlar", "cihaz300", "cihaz1", "cihaz2"}));
+    EXPECT_EQ(reread.ReadString("cihaz2", "adi", ""),
+              "Uzun bir cihaz adı yirmiden fazla");  // whole text
     EXPECT_EQ(reread.ReadString("cihaz1", "ipport", ""), "4370");
     EXPECT_EQ(reread.ReadString("ayarlar", "dosya", ""), "x.txt");
     const std::string text = ReadAll(path);
-    EXPECT_NE(text.find("[cihaz1]\r\nadi=A\r\nbaglantitipi=Ethernet\r\nmakineno=1\r\nportno=Com1\r\nbaudrate=115200\r\n"
+    EXPECT_NE(text.find("[cihaz1]\r\nadi=A\r\nbaglantitipi=Ethernet\r\nmakineno=1\r\nportno="
+                        "Com1\r\nbaudrate=115200\r\n"
                         "ipadres=192.168.1.201\r\nipport=4370\r\nparola=\r\ngcdurum=Standart\r\n"),
               std::string::npos);
     EXPECT_EQ(text.find("status"), std::string::npos);
@@ -129,12 +142,11 @@ TEST_F(DeviceConfigTest, OptionWrites) {
 // A cihazlar.ini of the earlier Windows installation loads as it did there.
 TEST_F(DeviceConfigTest, AWindowsWrittenFileLoadsAsItDidThere) {
     const std::string comment = "; Aktarım ayarları, elle düzenlendi\r\n";
-    const std::string settings =
-        comment +
-        "[ayarlar]\r\ndosya=\"kayit dosyası.txt\"\r\nsilkontrol=\"1\"\r\n"
-        "[cihaz1]\r\nadi='Kapı'\r\nbaglantitipi=Ethernet\r\n"
-        "[cihaz2]\r\n;adi=Yemekhane\r\n;baglantitipi=Ethernet\r\n"
-        "[cihaz3]\r\nadi=Depo\r\n";
+    const std::string settings = comment +
+                                 "[ayarlar]\r\ndosya=\"kayit dosyası.txt\"\r\nsilkontrol=\"1\"\r\n"
+                                 "[cihaz1]\r\nadi='Kapı'\r\nbaglantitipi=Ethernet\r\n"
+                                 "[cihaz2]\r\n;adi=Yemekhane\r\n;baglantitipi=Ethernet\r\n"
+                                 "[cihaz3]\r\nadi=Depo\r\n";
     using Encode = std::string (*)(const std::string&);
     const Encode encodings[] = {
         [](const std::string& t) { return Utf8ToCp1254(t); },

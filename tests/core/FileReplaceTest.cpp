@@ -1,8 +1,8 @@
 // Replacing a file keeps what the user set up: a read-only file stays as it
 // is, the new file has the old one's mode, owner and group, and a symbolic
 // link keeps pointing at a target that now holds the new content.
-#include <gtest/gtest.h>
 #include <grp.h>
+#include <gtest/gtest.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <sys/wait.h>

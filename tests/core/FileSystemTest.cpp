@@ -1,5 +1,3 @@
-#include "core/FileSystem.h"
-
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -9,6 +7,7 @@
 #include "CrashingFileSystem.h"
 #include "FailingFileSystem.h"
 #include "TempDir.h"
+#include "core/FileSystem.h"
 
 namespace aktarim {
 namespace {

@@ -13,7 +13,7 @@ using aktarim::test::ReadAll;
 using aktarim::test::WriteAll;
 
 class IniFileTest : public testing::Test {
-protected:
+  protected:
     test::TempDir dir;
     std::string path = dir.File("cihazlar.ini");
 };
@@ -220,8 +220,7 @@ TEST_F(IniFileTest, ReadsFilesAsTheWindowsProfileFunctionsDo) {
 }
 
 TEST_F(IniFileTest, ASectionWhoseKeysAreAllCommentedOutIsNoDevice) {
-    WriteAll(path,
-             "[cihaz1]\r\n;adi=deneme\r\n;baglantitipi=Ethernet\r\n[cihaz2]\r\nadi=iki\r\n");
+    WriteAll(path, "[cihaz1]\r\n;adi=deneme\r\n;baglantitipi=Ethernet\r\n[cihaz2]\r\nadi=iki\r\n");
     IniFile ini(path);
     EXPECT_FALSE(ini.SectionExists("cihaz1"));
     EXPECT_EQ(ini.SectionNames(), std::vector<std::string>{"cihaz2"});

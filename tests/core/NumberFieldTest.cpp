@@ -31,7 +31,8 @@ TEST(FormatNumberField, WidthsModesAndCutting) {
         {-3, 0, 1, 42, true, ""},
     }};
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.width << "," << c.decimals << "," << c.mode << "," << c.value);
+        SCOPED_TRACE(testing::Message()
+                     << c.width << "," << c.decimals << "," << c.mode << "," << c.value);
         EXPECT_EQ(FormatNumberField(c.width, c.decimals, c.mode, c.value, c.zeroPad), c.expected);
     }
 }
@@ -47,9 +48,9 @@ TEST(ProgressPercent, RoundsHalvesToEvenAndStaysInRange) {
     EXPECT_EQ(eight, "12 25 38 50 62 75 88 100 ");
     EXPECT_EQ(ProgressPercent(1, 3), 33);
     EXPECT_EQ(ProgressPercent(2, 3), 67);
-    EXPECT_EQ(ProgressPercent(1, 200), 0);   // 0.5 rounds to 0
-    EXPECT_EQ(ProgressPercent(3, 200), 2);   // 1.5 rounds to 2
-    EXPECT_EQ(ProgressPercent(5, 0), 100);   // nothing counted, records arrived
-    EXPECT_EQ(ProgressPercent(9, 8), 100);   // more arrived than counted
+    EXPECT_EQ(ProgressPercent(1, 200), 0);  // 0.5 rounds to 0
+    EXPECT_EQ(ProgressPercent(3, 200), 2);  // 1.5 rounds to 2
+    EXPECT_EQ(ProgressPercent(5, 0), 100);  // nothing counted, records arrived
+    EXPECT_EQ(ProgressPercent(9, 8), 100);  // more arrived than counted
     EXPECT_EQ(ProgressPercent(0, 0), 0);
 }

@@ -19,9 +19,18 @@ TEST(Cp1254, TurkishLettersMapToTheirBytes) {
         const char* utf8;
         unsigned char byte;
     };
-    constexpr std::array<Case, 12> cases = {{{"ğ", 0xF0}, {"Ğ", 0xD0}, {"ı", 0xFD}, {"İ", 0xDD}, {"ş", 0xFE},
-                                             {"Ş", 0xDE}, {"ç", 0xE7}, {"Ç", 0xC7}, {"ö", 0xF6}, {"Ö", 0xD6},
-                                             {"ü", 0xFC}, {"€", 0x80}}};
+    constexpr std::array<Case, 12> cases = {{{"ğ", 0xF0},
+                                             {"Ğ", 0xD0},
+                                             {"ı", 0xFD},
+                                             {"İ", 0xDD},
+                                             {"ş", 0xFE},
+                                             {"Ş", 0xDE},
+                                             {"ç", 0xE7},
+                                             {"Ç", 0xC7},
+                                             {"ö", 0xF6},
+                                             {"Ö", 0xD6},
+                                             {"ü", 0xFC},
+                                             {"€", 0x80}}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.utf8);
         EXPECT_EQ(Utf8ToCp1254(c.utf8), std::string(1, static_cast<char>(c.byte)));
@@ -30,7 +39,7 @@ TEST(Cp1254, TurkishLettersMapToTheirBytes) {
 }
 
 TEST(Cp1254, CharactersOutsideTheCodePageBecomeQuestionMarks) {
-    EXPECT_EQ(Utf8ToCp1254("a\xE2\x82\xB9"  // ₹ rupee sign
+    EXPECT_EQ(Utf8ToCp1254("a\xE2\x82\xB9"      // ₹ rupee sign
                            "b\xF0\x9F\x98\x80"  // emoji
                            "c"),
               "a?b?c");
@@ -43,20 +52,26 @@ TEST(StrToInt, AcceptsSignedDecimal32Bit) {
         const char* text;
         int32_t value;
     };
-    constexpr std::array<Case, 6> cases = {
-        {{"0", 0}, {"4370", 4370}, {"-5", -5}, {"+7", 7}, {"2147483647", 2147483647}, {"-2147483648", INT32_MIN}}};
+    constexpr std::array<Case, 6> cases = {{{"0", 0},
+                                            {"4370", 4370},
+                                            {"-5", -5},
+                                            {"+7", 7},
+                                            {"2147483647", 2147483647},
+                                            {"-2147483648", INT32_MIN}}};
     for (const auto& c : cases) EXPECT_EQ(StrToInt(c.text), c.value) << c.text;
 }
 
 TEST(StrToInt, RejectsEverythingElseWithTheSystemsMessage) {
-    constexpr std::array<const char*, 9> bad = {"", " 1", "1 ", "abc", "12a", "-", "2147483648", "99999999999", "1.5"};
+    constexpr std::array<const char*, 9> bad = {"",  " 1",         "1 ",          "abc", "12a",
+                                                "-", "2147483648", "99999999999", "1.5"};
     for (const char* text : bad) {
         try {
             StrToInt(text);
             ADD_FAILURE() << "accepted '" << text << "'";
         } catch (const AppError& e) {
             EXPECT_EQ(e.kind(), ErrorKind::Conversion);
-            EXPECT_EQ(std::string(e.what()), std::string("'") + text + "' is not a valid integer value");
+            EXPECT_EQ(std::string(e.what()),
+                      std::string("'") + text + "' is not a valid integer value");
         }
     }
 }
@@ -85,7 +100,10 @@ TEST(Utf8, ValidityFollowsTheEncodingRules) {
         Case{"1254 byte of a Turkish letter", "\xFD", false},
         Case{"emoji, four bytes", "\xF0\x9F\x98\x80", true},
         Case{"overlong NUL", "\xC0\x80", false},
-        Case{"continuation byte between ASCII", "a\x80" "b", false},
+        Case{"continuation byte between ASCII",
+             "a\x80"
+             "b",
+             false},
         Case{"five-byte lead", "\xF8\x88\x80\x80\x80", false},
     };
     for (const Case& c : cases) EXPECT_EQ(IsValidUtf8(c.text), c.valid) << c.label;

@@ -1,5 +1,3 @@
-#include "core/TransferJournal.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
@@ -10,6 +8,7 @@
 #include "TempDir.h"
 #include "core/Errors.h"
 #include "core/FileSystem.h"
+#include "core/TransferJournal.h"
 
 namespace aktarim {
 namespace {
@@ -42,8 +41,8 @@ TEST(TransferJournal, TheEntryCountsOnlyWhenTheLogBeginsWithItsRecords) {
     oneValueOff[2].inOutState = 1;
     const std::vector<AttendanceValues> twoRecordsTwice = {Punch(1, 0), Punch(1, 0)};
 
-    const JournalEntry pending = MakePendingEntry(7, kAddress, written, 3, 1, "/p/qb400.txt", 310,
-                                                  "/p/yedekler/x.txt", 62);
+    const JournalEntry pending =
+        MakePendingEntry(7, kAddress, written, 3, 1, "/p/qb400.txt", 310, "/p/yedekler/x.txt", 62);
 
     struct Want {
         uint64_t alreadyWritten, unconfirmed;
@@ -62,7 +61,11 @@ TEST(TransferJournal, TheEntryCountsOnlyWhenTheLogBeginsWithItsRecords) {
         {"the erase did not happen: the same log", entry, 7, kAddress, written, {3, 0, false}},
         {"punches came after", entry, 7, kAddress, Concat(written, Log(2, 50)), {3, 0, false}},
         {"the log was cleared elsewhere", entry, 7, kAddress, {}, {0, 0, true}},
-        {"cleared, and fewer new punches than the entry", entry, 7, kAddress, Log(2, 90),
+        {"cleared, and fewer new punches than the entry",
+         entry,
+         7,
+         kAddress,
+         Log(2, 90),
          {0, 0, true}},
         {"cleared, and as many new punches", entry, 7, kAddress, Log(3, 90), {0, 0, true}},
         {"taken by another PC, then more punches", entry, 7, kAddress, Log(5, 90), {0, 0, true}},
@@ -70,14 +73,29 @@ TEST(TransferJournal, TheEntryCountsOnlyWhenTheLogBeginsWithItsRecords) {
         {"one value differs", entry, 7, kAddress, oneValueOff, {0, 0, true}},
         {"another machine number", entry, 8, kAddress, written, {0, 0, false}},
         {"another address", entry, 7, "192.168.1.11:4370", written, {0, 0, false}},
-        {"an entry of no records", MakeJournalEntry(7, kAddress, written, 0), 7, kAddress,
-         written, {0, 0, true}},
+        {"an entry of no records",
+         MakeJournalEntry(7, kAddress, written, 0),
+         7,
+         kAddress,
+         written,
+         {0, 0, true}},
         {"a repeated punch is counted as many times as it was written",
-         MakeJournalEntry(7, kAddress, twoRecordsTwice, 1), 7, kAddress, twoRecordsTwice,
+         MakeJournalEntry(7, kAddress, twoRecordsTwice, 1),
+         7,
+         kAddress,
+         twoRecordsTwice,
          {1, 0, false}},
-        {"killed while writing: one sure, two to look for", pending, 7, kAddress,
-         Concat(written, Log(1, 50)), {1, 2, false}},
-        {"killed while writing, then cleared elsewhere", pending, 7, kAddress, Log(4, 90),
+        {"killed while writing: one sure, two to look for",
+         pending,
+         7,
+         kAddress,
+         Concat(written, Log(1, 50)),
+         {1, 2, false}},
+        {"killed while writing, then cleared elsewhere",
+         pending,
+         7,
+         kAddress,
+         Log(4, 90),
          {0, 0, true}},
     };
     for (const Case& c : cases) {
@@ -90,8 +108,9 @@ TEST(TransferJournal, TheEntryCountsOnlyWhenTheLogBeginsWithItsRecords) {
 }
 
 TEST(TransferJournal, PendingLinesAreFoundWholeTornOrAbsent) {
-    const std::string lines = "0000000100001202612110800000101\r\n"
-                              "0000000200001202612110801000101\r\n";
+    const std::string lines =
+        "0000000100001202612110800000101\r\n"
+        "0000000200001202612110801000101\r\n";
     struct Case {
         const char* name;
         std::string fromStart;
@@ -163,13 +182,13 @@ TEST(TransferJournal, AnEntryReadsBackAndADamagedOneCountsAsAbsent) {
         if (c != '\r') lfOnly += c;
     const std::string damaged[] = {
         "",
-        text.substr(0, text.size() - 1),   // the last line end torn
-        text.substr(0, text.size() / 2),   // half written
-        text.substr(0, text.find("ozet")), // no digest, no check
-        countChanged,                      // a value changed: the check fails
+        text.substr(0, text.size() - 1),    // the last line end torn
+        text.substr(0, text.size() / 2),    // half written
+        text.substr(0, text.find("ozet")),  // no digest, no check
+        countChanged,                       // a value changed: the check fails
         lfOnly,
-        text + "kayit=1\r\n",              // a line too many
-        std::string(text.size(), '\0'),    // the zeros a power cut can leave
+        text + "kayit=1\r\n",            // a line too many
+        std::string(text.size(), '\0'),  // the zeros a power cut can leave
     };
     for (const std::string& bad : damaged) EXPECT_EQ(ParseJournal(bad), std::nullopt) << bad;
 }

@@ -1,5 +1,3 @@
-#include "core/TransferLock.h"
-
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
@@ -15,6 +13,7 @@
 
 #include "TempDir.h"
 #include "core/Errors.h"
+#include "core/TransferLock.h"
 
 namespace aktarim {
 namespace {
@@ -41,7 +40,7 @@ std::string Busy(const std::string& what) { return std::string(kTransferBusyText
 // pipe and holds it until told to go (or for at most ten seconds), then
 // exits. The parent can also kill it.
 class Holder {
-public:
+  public:
     Holder(const std::string& folder, const std::string& recordFile) {
         int ready[2], release[2];
         if (pipe(ready) != 0 || pipe(release) != 0) return;
@@ -88,7 +87,7 @@ public:
         reaped_ = true;
     }
 
-private:
+  private:
     pid_t pid_ = -1;
     int releaseFd_ = -1;
     bool taken_ = false;
@@ -109,8 +108,8 @@ TEST(TransferLock, WhatTwoTransfersShareDecidesWhetherTheSecondMustWait) {
     };
     const Case cases[] = {
         {"one folder, its own record file", a, a + "/qb400.txt", a, a + "/qb400.txt", Busy(a)},
-        {"one folder, another record file named", a, a + "/qb400.txt", a,
-         dir.File("shared/x.txt"), Busy(a)},
+        {"one folder, another record file named", a, a + "/qb400.txt", a, dir.File("shared/x.txt"),
+         Busy(a)},
         {"two folders naming one record file", a, dir.File("shared/qb400.txt"), b,
          dir.File("shared/qb400.txt"), Busy(dir.File("shared/qb400.txt"))},
         {"the record file of one is in the other's folder", a, b + "/qb400.txt", b,

@@ -4,34 +4,34 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QCursor>
 #include <QDate>
 #include <QDir>
-#include <QFontMetrics>
 #include <QFile>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
-#include <QCursor>
 #include <QTest>
 #include <QTimer>
 #include <array>
 #include <atomic>
 #include <chrono>
-#include <thread>
 #include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/IniFile.h"
 #include "core/Text.h"
-#include "forms/MainGrid.h"
+#include "core/TransferLock.h"
 #include "forms/AppState.h"
 #include "forms/FormStyle.h"
 #include "forms/GridView.h"
+#include "forms/MainGrid.h"
 #include "forms/MessageBox.h"
-#include "core/TransferLock.h"
 #include "forms/Tayarlarform.h"
 #include "forms/Tmainform.h"
 #include "support/FailingFileSystem.h"
@@ -270,7 +270,8 @@ TEST_F(MainWindowTest, ControlsSitWhereTheyBelongWithTheirTexts) {
         const QPushButton* button = Find<QPushButton>(name);
         EXPECT_FALSE(button->icon().isNull()) << name;
         // Picture, gap and caption inside the frame of the 159/161-pixel button.
-        const int caption = QFontMetrics(button->font()).horizontalAdvance(button->text().trimmed());
+        const int caption =
+            QFontMetrics(button->font()).horizontalAdvance(button->text().trimmed());
         EXPECT_LE(button->iconSize().width() + 4 + caption + 2 * 6, button->width()) << name;
     }
 }
@@ -710,7 +711,8 @@ TEST_F(MainWindowTest, AnotherTransferRunningShowsTheMessageAndTransfersNothing)
                   QString::fromUtf8(kTransferBusyText) + QString::fromStdString(home.path()));
         EXPECT_FALSE(std::filesystem::exists(RecordPath()));
         EXPECT_EQ(terminal.AttendanceLog().size(), 8u);
-        for (int r = 0; r < 3; ++r) EXPECT_EQ(model().Value(kMainColumnStatus, r), kPictureNone) << r;
+        for (int r = 0; r < 3; ++r)
+            EXPECT_EQ(model().Value(kMainColumnStatus, r), kPictureNone) << r;
     }
     aktar->click();
     window->WaitForTransfer();

@@ -9,16 +9,16 @@
 #include <QFileDialog>
 #include <QFontMetrics>
 #include <QGroupBox>
-#include <QHelpEvent>
-#include <QStyleOptionViewItem>
-#include <QToolTip>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStyleOptionViewItem>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 #include <array>
 #include <ctime>
 #include <functional>
@@ -29,12 +29,12 @@
 
 #include "core/IniFile.h"
 #include "core/Text.h"
-#include "forms/MainGrid.h"
 #include "forms/AppState.h"
 #include "forms/FileDialog.h"
 #include "forms/FormStyle.h"
-#include "forms/Language.h"
 #include "forms/GridView.h"
+#include "forms/Language.h"
+#include "forms/MainGrid.h"
 #include "forms/MessageBox.h"
 #include "forms/Tayarlarform.h"
 #include "forms/Tmainform.h"
@@ -959,7 +959,8 @@ TEST_F(SettingsWindowTest, EnterPressesTheFocusedButtonOnlyAndTabLeavesTheGrid) 
         Qt::Key key;
         Qt::KeyboardModifiers modifiers;
     };
-    for (const Press press : {Press{Qt::Key_Return, {}}, Press{Qt::Key_Enter, Qt::KeypadModifier}}) {
+    for (const Press press :
+         {Press{Qt::Key_Return, {}}, Press{Qt::Key_Enter, Qt::KeypadModifier}}) {
         QPushButton* button = Find<QPushButton>("tarihoku");
         QSignalSpy pressed(button, &QPushButton::clicked);
         button->setFocus();
@@ -1002,11 +1003,16 @@ TEST_F(SettingsWindowTest, LongTextsFitTheirColumnsAndDropDownsShowWholeItems) {
         const char* text;
     };
     const Text texts[] = {
-        {kFieldName, "Giriş Kapısı"},     {kFieldConnectionType, "Comm Port"},
-        {kFieldConnectionType, "Ethernet"}, {kFieldMachineNumber, "12345"},
-        {kFieldBaudRate, "115200"},        {kFieldIpAddress, "192.168.100.200"},
-        {kFieldIpPort, "65535"},           {kFieldInOutMode, "Her Zaman Giriş"},
-        {kFieldInOutMode, "Her Zaman Çıkış"}, {kSettingsColumnStatus, "Tarih/saat kaydediliyor"},
+        {kFieldName, "Giriş Kapısı"},
+        {kFieldConnectionType, "Comm Port"},
+        {kFieldConnectionType, "Ethernet"},
+        {kFieldMachineNumber, "12345"},
+        {kFieldBaudRate, "115200"},
+        {kFieldIpAddress, "192.168.100.200"},
+        {kFieldIpPort, "65535"},
+        {kFieldInOutMode, "Her Zaman Giriş"},
+        {kFieldInOutMode, "Her Zaman Çıkış"},
+        {kSettingsColumnStatus, "Tarih/saat kaydediliyor"},
     };
     // Whole in a plain row; the selected row is bold, where the widest may
     // be elided (with its tooltip).
@@ -1032,8 +1038,8 @@ TEST_F(SettingsWindowTest, LongTextsFitTheirColumnsAndDropDownsShowWholeItems) {
         const char* text;
     };
     const PersonnelText personnelTexts[] = {
-        {kPersonnelColumnPerNo, "123456"},       {kPersonnelColumnIsim, "Ali Veli"},
-        {kPersonnelColumnYetki, "Supervizor"},   {kPersonnelColumnYetki, "Kayıtçı"},
+        {kPersonnelColumnPerNo, "123456"},      {kPersonnelColumnIsim, "Ali Veli"},
+        {kPersonnelColumnYetki, "Supervizor"},  {kPersonnelColumnYetki, "Kayıtçı"},
         {kPersonnelColumnKartNo, "4294967295"}, {kPersonnelColumnSifre, "123456"},
     };
     for (GridView* view : {&personel->terminalGrid(), &personel->storeGrid()}) {

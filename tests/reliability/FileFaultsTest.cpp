@@ -322,7 +322,8 @@ TEST(TornTail, TheNextTransferCutsItAndKeepsEveryWholeLine) {
         {"a tail longer than the window", line + std::string(70000, '\0'), line},
         {"LF ends are line ends", "a\nb\n", "a\nb\n"},
         {"a whole record without a line end", line + bare, line + bare + "\r\n"},
-        {"someone's note without a line end", line + "elle eklenen not", line + "elle eklenen not\r\n"},
+        {"someone's note without a line end", line + "elle eklenen not",
+         line + "elle eklenen not\r\n"},
         {"a cut line then zeros", line + line.substr(0, 12) + std::string(100, '\0'), line},
     }};
     for (const Case& c : cases) {

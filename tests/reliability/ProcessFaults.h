@@ -41,7 +41,7 @@ inline RunningSim StartSim(const TempDir& dir, const std::string& state,
     RunningSim sim;
     const std::string portFile = dir.File("sim.port");
     std::filesystem::remove(portFile);
-    std::vector<std::string> args = {kSimProgram, "--listen",    listen, "--state",
+    std::vector<std::string> args = {kSimProgram, "--listen",    listen,  "--state",
                                      state,       "--port-file", portFile};
     args.insert(args.end(), extra.begin(), extra.end());
     sim.process = std::make_unique<Process>(args);

@@ -1,10 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <functional>
-
 #include <algorithm>
 #include <array>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>

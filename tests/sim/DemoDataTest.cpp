@@ -211,9 +211,9 @@ TEST(MakePunch, APunchOfAUserOfTheTerminalAtItsOwnClock) {
         users.insert(p.user);
         states.insert(p.state);
         verifies.insert(p.verify);
-        EXPECT_EQ(std::tie(p.year, p.month, p.day, p.hour, p.minute, p.second),
-                  std::tie(clock.year, clock.month, clock.day, clock.hour, clock.minute,
-                           clock.second));
+        EXPECT_EQ(
+            std::tie(p.year, p.month, p.day, p.hour, p.minute, p.second),
+            std::tie(clock.year, clock.month, clock.day, clock.hour, clock.minute, clock.second));
     }
     EXPECT_EQ(users, (std::set<int32_t>{7, 4000}));
     EXPECT_EQ(states, (std::set<int32_t>{0, 1, 2, 3, 4, 5}));

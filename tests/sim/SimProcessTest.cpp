@@ -11,8 +11,8 @@
 #include <fstream>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -259,8 +259,8 @@ TEST(TerminalSimProcess, FaultFlagsReachTheServer) {
              ASSERT_TRUE(link->LoadAttendanceLog(kMachine));
              std::vector<AttendanceValues> read;
              for (AttendanceValues v; link->NextAttendanceRecord(kMachine, v);) read.push_back(v);
-             EXPECT_FALSE(link->ClearAttendanceRecords(
-                 kMachine, static_cast<uint32_t>(read.size()), RecordsDigest(read)));
+             EXPECT_FALSE(link->ClearAttendanceRecords(kMachine, static_cast<uint32_t>(read.size()),
+                                                       RecordsDigest(read)));
              int32_t records = 0;
              EXPECT_TRUE(link->GetStatusValue(kMachine, kStatusRecordCount, records));
              EXPECT_EQ(records, 30);
@@ -367,9 +367,9 @@ TEST(TerminalSimProcess, PunchesWhileTheLogIsSentStayForTheNextTransfer) {
     constexpr int kSeeded = 1500;
     // 115,200 baud carries the log in about a second and a half: punches
     // every 2 ms come while it is on the line.
-    RunningSim sim(dir, {"--state", state, "--machine", "5", "--seed-users", "20",
-                         "--seed-records", std::to_string(kSeeded), "--serial-link", line,
-                         "--baud", "115200", "--punch-every-ms", "2"});
+    RunningSim sim(dir, {"--state", state, "--machine", "5", "--seed-users", "20", "--seed-records",
+                         std::to_string(kSeeded), "--serial-link", line, "--baud", "115200",
+                         "--punch-every-ms", "2"});
     ASSERT_TRUE(sim.ready());
     LinkOptions options = ShortTimeouts();
     options.serialDevices[0] = line;

@@ -13,11 +13,11 @@ namespace aktarim::test {
 
 struct ConditionalEraseCase {
     const char* name;
-    int logSize;             // records when the log is loaded (users 100, 101, ...)
-    bool clearedElsewhere;   // another PC erases the whole log after the load
-    int punchesAfterLoad;    // then punches come (users 900, 901, ...)
-    int eraseExtra;          // erase the loaded count plus this (with the digest of what was read)
-    bool erased;             // the terminal agrees
+    int logSize;            // records when the log is loaded (users 100, 101, ...)
+    bool clearedElsewhere;  // another PC erases the whole log after the load
+    int punchesAfterLoad;   // then punches come (users 900, 901, ...)
+    int eraseExtra;         // erase the loaded count plus this (with the digest of what was read)
+    bool erased;            // the terminal agrees
     std::vector<int32_t> usersLeft;
 };
 
@@ -27,14 +27,40 @@ inline const std::vector<ConditionalEraseCase>& ConditionalEraseCases() {
         {"punches after the load stay", 4, false, 2, 0, true, {900, 901}},
         {"a part of the log: the rest stays", 4, false, 1, -1, true, {103, 900}},
         {"nothing to erase", 0, false, 1, 0, true, {900}},
-        {"more than the log holds: refused, nothing erased", 3, false, 0, 1, false, {100, 101, 102}},
-        {"the log cleared elsewhere, a new punch: refused, the punch stays", 3, true, 1, 0, false,
+        {"more than the log holds: refused, nothing erased",
+         3,
+         false,
+         0,
+         1,
+         false,
+         {100, 101, 102}},
+        {"the log cleared elsewhere, a new punch: refused, the punch stays",
+         3,
+         true,
+         1,
+         0,
+         false,
          {900}},
-        {"the log cleared elsewhere, as many new punches: refused, they stay", 2, true, 2, 0, false,
+        {"the log cleared elsewhere, as many new punches: refused, they stay",
+         2,
+         true,
+         2,
+         0,
+         false,
          {900, 901}},
-        {"the log cleared elsewhere, more new punches: refused, they stay", 2, true, 3, 0, false,
+        {"the log cleared elsewhere, more new punches: refused, they stay",
+         2,
+         true,
+         3,
+         0,
+         false,
          {900, 901, 902}},
-        {"more than was read, punches after the load: refused", 2, false, 2, 1, false,
+        {"more than was read, punches after the load: refused",
+         2,
+         false,
+         2,
+         1,
+         false,
          {100, 101, 900, 901}},
     };
     return cases;

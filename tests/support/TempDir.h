@@ -11,7 +11,7 @@
 namespace aktarim::test {
 
 class TempDir {
-public:
+  public:
     TempDir() {
 #ifdef _WIN32
         // No mkdtemp: a random name, created only when it is new.
@@ -23,7 +23,8 @@ public:
         }
         if (path_.empty()) throw std::runtime_error("cannot create a temporary folder");
 #else
-        std::string pattern = (std::filesystem::temp_directory_path() / "aktarim-test-XXXXXX").string();
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "aktarim-test-XXXXXX").string();
         if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
         path_ = pattern;
 #endif
@@ -38,7 +39,7 @@ public:
     const std::string& path() const { return path_; }
     std::string File(const std::string& name) const { return path_ + "/" + name; }
 
-private:
+  private:
     std::string path_;
 };
 

@@ -88,7 +88,8 @@ TEST(SerialLineTime, ALoadSlowerThanTheIdleTimeoutArrives) {
     const auto elapsed = Elapsed([&] { EXPECT_TRUE(link.LoadAllTemplates(m)); });
     EXPECT_GE(elapsed, 1500ms) << "the line carries 960 bytes a second";
     EXPECT_LT(elapsed, 3000ms);
-    EXPECT_EQ(link.LastFailure().kind, LinkFailureKind::None) << LinkFailureText(link.LastFailure());
+    EXPECT_EQ(link.LastFailure().kind, LinkFailureKind::None)
+        << LinkFailureText(link.LastFailure());
 }
 
 }  // namespace

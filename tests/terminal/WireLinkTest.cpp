@@ -70,7 +70,7 @@ TEST(WireLinkNotConnected, EveryOperationAnswersFalse) {
         EXPECT_FALSE(calls[k]()) << "call " << k;
         // The last two are connects to ports that do not exist.
         EXPECT_EQ(link.LastFailure().kind, k + 2 < calls.size() ? LinkFailureKind::NotConnected
-                                                                 : LinkFailureKind::ConnectFailed)
+                                                                : LinkFailureKind::ConnectFailed)
             << "call " << k;
     }
     EXPECT_FALSE(link.IsConnected());

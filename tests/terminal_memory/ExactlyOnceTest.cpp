@@ -28,10 +28,17 @@ std::string Line(const AttendanceValues& v) {
 }
 
 // Where a transfer stops, as a kill would stop it: after this step.
-enum class Stop { Never, AfterPendingJournal, AfterHalfTheLines, AfterSync, AfterDoneJournal, AfterErase };
+enum class Stop {
+    Never,
+    AfterPendingJournal,
+    AfterHalfTheLines,
+    AfterSync,
+    AfterDoneJournal,
+    AfterErase
+};
 
 struct Pc {
-    test::CrashingFileSystem disk;  // the journal
+    test::CrashingFileSystem disk;   // the journal
     std::string recordFile, backup;  // what is on the disk after a sync
     Pc() { disk.PutDirectory(kFolder); }
 };
@@ -76,13 +83,14 @@ bool Transfer(MemoryLink& link, Pc& pc, bool erase, Stop stop = Stop::Never) {
                 t.bytes.resize(t.journaledStart);  // only ever shorter
                 t.blockStart = t.journaledStart;
                 break;
-            case PendingLines::Absent: break;
+            case PendingLines::Absent:
+                break;
         }
     }
 
     SaveJournal(pc.disk, kFolder,
-                MakePendingEntry(kMachine, kAddress, log, n, from, "qb400.txt", targets[0].blockStart,
-                                 "yedek.txt", targets[1].blockStart));
+                MakePendingEntry(kMachine, kAddress, log, n, from, "qb400.txt",
+                                 targets[0].blockStart, "yedek.txt", targets[1].blockStart));
     if (stop == Stop::AfterPendingJournal) return false;
     for (Target& t : targets)
         for (uint64_t i = t.firstToWrite; i < n; ++i) {

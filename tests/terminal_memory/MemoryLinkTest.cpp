@@ -42,7 +42,9 @@ std::vector<NamedOperation> AddressedOperations() {
          [](TerminalLink& l, int32_t m) { return l.ClearAdministrators(m); }},
         {"ClearAllData", [](TerminalLink& l, int32_t m) { return l.ClearAllData(m); }},
         {"ClearAttendanceRecords",
-         [](TerminalLink& l, int32_t m) { return l.ClearAttendanceRecords(m, 0, RecordsDigest({})); }},
+         [](TerminalLink& l, int32_t m) {
+             return l.ClearAttendanceRecords(m, 0, RecordsDigest({}));
+         }},
         {"LoadUserIds", [](TerminalLink& l, int32_t m) { return l.LoadUserIds(m); }},
         {"LoadAllTemplates", [](TerminalLink& l, int32_t m) { return l.LoadAllTemplates(m); }},
         {"NextAttendanceRecord",
@@ -105,8 +107,7 @@ struct ConnectionCase {
 constexpr std::array<ConnectionCase, 5> kConnectionCases = {{
     {"connected, own number", Setup::Connected, kSampleMachine, true, LinkFailureKind::None},
     {"never connected", Setup::NotConnected, kSampleMachine, false, LinkFailureKind::NotConnected},
-    {"after Disconnect", Setup::Disconnected, kSampleMachine, false,
-     LinkFailureKind::NotConnected},
+    {"after Disconnect", Setup::Disconnected, kSampleMachine, false, LinkFailureKind::NotConnected},
     {"connection refused", Setup::Refused, kSampleMachine, false, LinkFailureKind::NotConnected},
     {"connected, another number", Setup::Connected, kSampleMachine + 1, false,
      LinkFailureKind::WrongMachine},
@@ -378,7 +379,8 @@ TEST(MemoryLink, UsersAreListedReadWrittenAndDeleted) {
         }
     }
     EXPECT_EQ(numbers, (std::vector<int32_t>{1, 2, 3, 100001}));
-    EXPECT_EQ(link.LastFailure().kind, LinkFailureKind::None) << "the end of the list is no failure";
+    EXPECT_EQ(link.LastFailure().kind, LinkFailureKind::None)
+        << "the end of the list is no failure";
 
     ASSERT_TRUE(link.WriteUserInfo(kSampleMachine, 77, "Şükrü Ağaoğlu", "5", 2, true));
     ASSERT_TRUE(link.ReadUserInfo(kSampleMachine, 77, name, password, privilege, enabled));

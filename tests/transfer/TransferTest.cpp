@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <array>
 #include <atomic>
-#include <sys/stat.h>
-#include <variant>
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <variant>
 
 #include "FailingFileSystem.h"
 #include "TempDir.h"
@@ -30,14 +30,15 @@ TEST(RecordLine, LayoutUserNumbersAndStates) {
         {5, 15, "000,00005,15 2024/03/05 08:07:00"},     // wider state shifts the rest
         {5, -3, "000,00005,-3 2024/03/05 08:07:00"},
     }};
-    for (const auto& c : cases) EXPECT_EQ(RecordLine(c.user, c.state, 2024, 3, 5, 8, 7), c.expected);
+    for (const auto& c : cases)
+        EXPECT_EQ(RecordLine(c.user, c.state, 2024, 3, 5, 8, 7), c.expected);
     EXPECT_EQ(RecordLine(1, 1, 2024, 3, 5, 8, 7).size(), 31u);
 }
 
 TEST(StateToWrite, InOutModeTable) {
     struct Case {
         const char* mode;
-        std::array<int32_t, 9> states;   // terminal states
+        std::array<int32_t, 9> states;  // terminal states
         std::array<int32_t, 9> written;
     };
     const std::array<int32_t, 9> states = {0, 1, 2, 3, 4, 5, 7, 15, -1};
@@ -51,7 +52,8 @@ TEST(StateToWrite, InOutModeTable) {
     };
     for (const auto& c : cases)
         for (size_t i = 0; i < c.states.size(); ++i)
-            EXPECT_EQ(StateToWrite(c.mode, c.states[i]), c.written[i]) << c.mode << " state " << c.states[i];
+            EXPECT_EQ(StateToWrite(c.mode, c.states[i]), c.written[i])
+                << c.mode << " state " << c.states[i];
 }
 
 TEST(BackupFileName, DateAndDeviceNumber) {
@@ -97,7 +99,7 @@ struct EventLog {
 
 // A terminal that reports a record count of its own choosing.
 class CountingLink : public MemoryLink {
-public:
+  public:
     using MemoryLink::MemoryLink;
     int32_t reportedCount = 0;
     bool GetStatusValue(int32_t m, int32_t item, int32_t& value) override {
@@ -112,7 +114,7 @@ AttendanceEntry Punch(int32_t user, int32_t state, int32_t day = 4) {
 }
 
 class TransferTest : public testing::Test {
-protected:
+  protected:
     test::TempDir home;
     std::string recordPath = home.File("qb400.txt");
     DeviceTable devices;
@@ -128,8 +130,8 @@ protected:
     // What another program, or the terminal, does while the transfer runs.
     std::function<void(const TransferEvent&)> meanwhile;
 
-    void AddDevice(const std::string& name, const std::string& type, const std::string& machine = "1",
-                   const std::string& mode = "Standart") {
+    void AddDevice(const std::string& name, const std::string& type,
+                   const std::string& machine = "1", const std::string& mode = "Standart") {
         DeviceRecord& d = devices.Append();
         d.Set(kFieldName, name);
         d.Set(kFieldConnectionType, type);
@@ -155,12 +157,13 @@ protected:
         };
         settings.fileSystem = fs;
         settings.newOnly = newOnly;
-        return AttendanceTransfer(devices, link,
-                                  [this](const TransferEvent& e) {
-                                      log(e);
-                                      if (meanwhile) meanwhile(e);
-                                  },
-                                  settings);
+        return AttendanceTransfer(
+            devices, link,
+            [this](const TransferEvent& e) {
+                log(e);
+                if (meanwhile) meanwhile(e);
+            },
+            settings);
     }
     std::vector<int> All() const {
         std::vector<int> numbers;
@@ -173,7 +176,9 @@ protected:
         ADD_FAILURE() << "device " << device << " not visited";
         return DeviceOutcome::Result::NotContacted;
     }
-    std::string Backup(int device) { return ReadAll(home.File("yedekler/20240305.00" + std::to_string(device))); }
+    std::string Backup(int device) {
+        return ReadAll(home.File("yedekler/20240305.00" + std::to_string(device)));
+    }
 };
 
 }  // namespace
@@ -255,7 +260,7 @@ TEST_F(TransferTest, BackupFilesAreNamedByDeviceNumberAndAccumulateOverTheDay) {
 
 // A link that gives a reason of its own for its failures.
 class ExplainingLink : public MemoryLink {
-public:
+  public:
     using MemoryLink::MemoryLink;
     LinkFailure failure;
     LinkFailure LastFailure() const override { return failure; }
@@ -269,7 +274,9 @@ TEST_F(TransferTest, ALogThatDoesNotArriveIsNotWrittenWithTheLinksReason) {
     };
     const Case cases[] = {
         {"no reason from the link", {}, "Kayıtlar okunamadı"},
-        {"timeout", {LinkFailureKind::Timeout, "3000 ms"}, "Kayıtlar okunamadı (Zaman aşımı: 3000 ms)"},
+        {"timeout",
+         {LinkFailureKind::Timeout, "3000 ms"},
+         "Kayıtlar okunamadı (Zaman aşımı: 3000 ms)"},
         {"dropped", {LinkFailureKind::ConnectionClosed, ""}, "Kayıtlar okunamadı (Bağlantı koptu)"},
     };
     AddDevice("Kopan", "Ethernet");
@@ -315,7 +322,7 @@ TEST_F(TransferTest, RecordsThatDoNotAllArriveAreNotWrittenAndNotErased) {
 
 // A terminal that loads its log but cannot say how many records it holds.
 class UncountedLink : public MemoryLink {
-public:
+  public:
     using MemoryLink::MemoryLink;
     bool GetStatusValue(int32_t m, int32_t item, int32_t& value) override {
         MemoryLink::GetStatusValue(m, item, value);
@@ -348,7 +355,8 @@ TEST_F(TransferTest, ProgressStaysInRangeWhenTheCountIsZeroOrShort) {
         int32_t reported;
         std::vector<int> progress;
     };
-    const Case cases[] = {{0, {100, 100, 100, 100}}, {2, {50, 100, 100, 100}}, {8, {12, 25, 38, 50}}};
+    const Case cases[] = {
+        {0, {100, 100, 100, 100}}, {2, {50, 100, 100, 100}}, {8, {12, 25, 38, 50}}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.reported);
         devices.Clear();
@@ -368,7 +376,8 @@ TEST(RecordProgress, KeepsDoneWithinTotal) {
         int64_t done, counted, total;
         int percent;
     };
-    const Case cases[] = {{0, 0, 0, 0}, {0, 5, 5, 0}, {3, 8, 8, 38}, {5, 2, 5, 100}, {4, 0, 4, 100}, {-1, 3, 3, 0}};
+    const Case cases[] = {{0, 0, 0, 0},   {0, 5, 5, 0},   {3, 8, 8, 38},
+                          {5, 2, 5, 100}, {4, 0, 4, 100}, {-1, 3, 3, 0}};
     for (const Case& c : cases) {
         const RecordProgress p(1, c.done, c.counted);
         EXPECT_GE(p.done(), 0);
@@ -411,7 +420,8 @@ TEST_F(TransferTest, AConversionErrorEndsTheTransferAfterDisconnecting) {
     // Connected before the conversion; the next device never visited.
     ASSERT_EQ(transfer.outcomes().size(), 1u);
     EXPECT_EQ(ResultOf(transfer, 1), DeviceOutcome::Result::Connected);
-    EXPECT_EQ(std::get<DeviceFinished>(log.events.back()).outcome.error, "'' is not a valid integer value");
+    EXPECT_EQ(std::get<DeviceFinished>(log.events.back()).outcome.error,
+              "'' is not a valid integer value");
     EXPECT_FALSE(link.IsConnected());
     EXPECT_EQ(link.calls.back(), "Disconnect");
     EXPECT_EQ(terminal.AttendanceLog().size(), 2u);
@@ -493,7 +503,8 @@ TEST_F(TransferTest, EveryVisitedDeviceGetsALineInTheTransferLog) {
     const std::vector<std::string> expected = {
         "2024-03-05 00:00:00\t1\tGiri\xFE\taktar\xFDld\xFD\t3 kay\xFDt\tsilindi\t",
         "2024-03-05 00:00:00\t2\t\xC7\xFDk\xFD\xFE\taktar\xFDld\xFD\t0 kay\xFDt\tsilindi\t",
-        "2024-03-05 00:00:00\t3\tTan\xFDms\xFDz\tba\xF0lant\xFD tipi tan\xFDnmad\xFD\t0 kay\xFDt\tb\xFDrak\xFDld\xFD\t",
+        "2024-03-05 00:00:00\t3\tTan\xFDms\xFDz\tba\xF0lant\xFD tipi tan\xFDnmad\xFD\t0 "
+        "kay\xFDt\tb\xFDrak\xFDld\xFD\t",
     };
     std::string joined;
     for (const auto& line : expected) joined += line + "\r\n";
