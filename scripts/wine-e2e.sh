@@ -136,8 +136,10 @@ lines=$(wc -l <"$linux_home/$record")
 [ "$lines" = 3400 ] || fail "the Linux record file has $lines lines, not 3400"
 # 31 characters and CR LF a line: no line end doubled by a text-mode file.
 [ "$(wc -c <"$linux_home/$record")" = $((lines * 33)) ] || fail "the record lines are not 33 bytes each"
-linux_files=$(cd "$linux_home" && find . -type f ! -name cihazlar.ini | sort)
-windows_files=$(cd "$windows_home" && find . -type f ! -name cihazlar.ini | sort)
+# The transfer log holds the time of day, and only the Windows form of the
+# transfer lock leaves a lock file: neither is the files' content.
+linux_files=$(cd "$linux_home" && find . -type f ! -name cihazlar.ini ! -name aktarim.log ! -name aktarim.lock | sort)
+windows_files=$(cd "$windows_home" && find . -type f ! -name cihazlar.ini ! -name aktarim.log ! -name aktarim.lock | sort)
 [ "$linux_files" = "$windows_files" ] ||
     fail "different files: Linux [$linux_files] Windows [$windows_files]"
 while IFS= read -r f; do
