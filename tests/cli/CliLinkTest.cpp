@@ -11,6 +11,7 @@
 
 #include "HostilePeer.h"
 #include "Process.h"
+#include "SimProcess.h"
 #include "TempDir.h"
 #include "terminal/ConnectionRules.h"
 
@@ -28,22 +29,10 @@ const std::string kBin = AKTARIM_BINARY_DIR;
 const std::string kSim = kBin + "/src/sim/terminal-sim";
 const std::string kCli = kBin + "/src/cli/aktarim-cli";
 
-struct Sim {
-    std::unique_ptr<Process> process;
-    std::string port;
-};
+using Sim = test::SimProcess;
 
 Sim StartSim(const TempDir& dir, std::vector<std::string> extra) {
-    Sim sim;
-    std::vector<std::string> args = {kSim, "--listen", "127.0.0.1:0", "--port-file",
-                                     dir.File("sim.port")};
-    args.insert(args.end(), extra.begin(), extra.end());
-    sim.process = std::make_unique<Process>(args);
-    EXPECT_TRUE(sim.process->WaitForLine("ready", 20s)) << "terminal-sim did not start";
-    sim.port = ReadAll(dir.File("sim.port"));
-    while (!sim.port.empty() && (sim.port.back() == '\n' || sim.port.back() == '\r'))
-        sim.port.pop_back();
-    return sim;
+    return test::StartSimProcess(dir, "sim", extra, false);
 }
 
 std::string EthernetDevice(int n, const std::string& name, int machine, const std::string& port) {

@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "Process.h"
+#include "SimProcess.h"
 #include "TempDir.h"
 #include "core/Text.h"
 #include "core/Transfer.h"
@@ -28,24 +29,10 @@ const std::string kBin = AKTARIM_BINARY_DIR;
 const std::string kSim = kBin + "/src/sim/terminal-sim";
 const std::string kCli = kBin + "/src/cli/aktarim-cli";
 
-struct Sim {
-    std::string state;
-    std::unique_ptr<Process> process;
-    std::string port;
-};
+using Sim = test::SimProcess;
 
 Sim StartSim(const TempDir& dir, const std::string& name, std::vector<std::string> extra) {
-    Sim sim;
-    sim.state = dir.File(name + ".db");
-    std::vector<std::string> args = {kSim,      "--listen",    "127.0.0.1:0",           "--state",
-                                     sim.state, "--port-file", dir.File(name + ".port")};
-    args.insert(args.end(), extra.begin(), extra.end());
-    sim.process = std::make_unique<Process>(args);
-    EXPECT_TRUE(sim.process->WaitForLine("ready", 20s)) << name << " did not start";
-    sim.port = ReadAll(dir.File(name + ".port"));
-    while (!sim.port.empty() && (sim.port.back() == '\n' || sim.port.back() == '\r'))
-        sim.port.pop_back();
-    return sim;
+    return test::StartSimProcess(dir, name, extra, true);
 }
 
 nlohmann::json Dump(const std::string& state) {
